@@ -1,0 +1,131 @@
+#include "pane_text.h"
+
+#include <algorithm>
+
+namespace holvane {
+namespace {
+
+constexpr char16_t kParagraphSeparator = 0x2029;
+
+struct Parsed {
+    qsizetype documentLength = 0;
+    std::vector<qsizetype> crLf; // relative document positions
+};
+
+// Reads a text the way QTextCursor::insertText splits it into blocks.
+Parsed parse(QStringView text)
+{
+    Parsed parsed;
+    const qsizetype n = text.size();
+    for (qsizetype i = 0; i < n; ++i) {
+        if (text[i] == u'\r' && i + 1 < n && text[i + 1] == u'\n') {
+            parsed.crLf.push_back(parsed.documentLength);
+            ++i;
+        }
+        ++parsed.documentLength;
+    }
+    return parsed;
+}
+
+} // namespace
+
+bool PaneText::isLineEndCharacter(char16_t c)
+{
+    return c == u'\n' || c == u'\r' || c == kParagraphSeparator || c == 0xFDD0 || c == 0xFDD1;
+}
+
+void PaneText::setText(const QString &text)
+{
+    Parsed parsed = parse(text);
+    m_text = text;
+    m_documentLength = parsed.documentLength;
+    m_crLf = std::move(parsed.crLf);
+}
+
+qsizetype PaneText::toText(qsizetype documentPosition) const
+{
+    const auto before = std::lower_bound(m_crLf.begin(), m_crLf.end(), documentPosition) - m_crLf.begin();
+    return documentPosition + before;
+}
+
+qsizetype PaneText::toDocument(qsizetype textIndex) const
+{
+    // The k-th CR LF starts at text index m_crLf[k] + k; count those that end
+    // at or before the index.
+    qsizetype lo = 0;
+    qsizetype hi = qsizetype(m_crLf.size());
+    while (lo < hi) {
+        const qsizetype mid = (lo + hi) / 2;
+        if (m_crLf[mid] + mid + 2 <= textIndex)
+            lo = mid + 1;
+        else
+            hi = mid;
+    }
+    const bool inside = lo < qsizetype(m_crLf.size()) && m_crLf[lo] + lo + 1 == textIndex;
+    return textIndex - lo - (inside ? 1 : 0);
+}
+
+bool PaneText::isCrLfAt(qsizetype documentPosition) const
+{
+    return std::binary_search(m_crLf.begin(), m_crLf.end(), documentPosition);
+}
+
+void PaneText::replace(qsizetype position, qsizetype removed, QStringView fragment)
+{
+    position = std::clamp<qsizetype>(position, 0, m_documentLength);
+    removed = std::clamp<qsizetype>(removed, 0, m_documentLength - position);
+    const qsizetype from = toText(position);
+    const qsizetype to = toText(position + removed);
+    const Parsed parsed = parse(fragment);
+
+    m_text.replace(from, to - from, fragment.data(), fragment.size());
+
+    const auto first = std::lower_bound(m_crLf.begin(), m_crLf.end(), position);
+    const auto last = std::lower_bound(first, m_crLf.end(), position + removed);
+    const qsizetype shift = parsed.documentLength - removed;
+    for (auto it = last; it != m_crLf.end(); ++it)
+        *it += shift;
+    const auto at = m_crLf.erase(first, last);
+    std::vector<qsizetype> inserted(parsed.crLf);
+    for (qsizetype &p : inserted)
+        p += position;
+    m_crLf.insert(at, inserted.begin(), inserted.end());
+    m_documentLength += shift;
+}
+
+void PaneText::applyDocumentChange(qsizetype position, qsizetype removed, QStringView added)
+{
+    position = std::clamp<qsizetype>(position, 0, m_documentLength);
+    removed = std::clamp<qsizetype>(removed, 0, m_documentLength - position);
+    const qsizetype common = std::min(removed, added.size());
+
+    // Qt may report a wider range than really changed; keep what did not.
+    auto sameAt = [&](qsizetype documentPosition, qsizetype addedIndex) {
+        const qsizetype t = toText(documentPosition);
+        const QChar old = m_text[t];
+        const bool oldIsLineEnd = isCrLfAt(documentPosition) || isLineEndCharacter(old.unicode());
+        const QChar now = added[addedIndex];
+        if (oldIsLineEnd || now.unicode() == kParagraphSeparator)
+            return oldIsLineEnd && now.unicode() == kParagraphSeparator;
+        return old == now;
+    };
+    qsizetype prefix = 0;
+    while (prefix < common && sameAt(position + prefix, prefix))
+        ++prefix;
+    qsizetype suffix = 0;
+    while (suffix < common - prefix && sameAt(position + removed - 1 - suffix, added.size() - 1 - suffix))
+        ++suffix;
+
+    const QStringView middle = added.mid(prefix, added.size() - prefix - suffix);
+    QString fragment;
+    fragment.reserve(middle.size());
+    for (const QChar c : middle) {
+        if (c.unicode() == kParagraphSeparator)
+            fragment += u"\r\n";
+        else
+            fragment += c;
+    }
+    replace(position + prefix, removed - prefix - suffix, fragment);
+}
+
+} // namespace holvane

@@ -1,0 +1,12 @@
+#include "undo_pair.h"
+
+#include "edit_pane.h"
+
+namespace holvane {
+
+void UndoPair::restoreInto(EditPane &pane) const
+{
+    pane.replaceAllCaretAtEnd(pane.Text() != before ? before : after);
+}
+
+} // namespace holvane

@@ -1,0 +1,89 @@
+#include "pane_commands.h"
+
+#include "clock_text.h"
+#include "tag_tables.h"
+#include "../app/edit_pane.h"
+#include "../app/services.h"
+
+#include <QDateTime>
+#include <QLocale>
+
+namespace holvane {
+
+void wrapSelection(EditPane &pane, const PairedTag &tag)
+{
+    const QString selected = pane.SelText();
+    if (selected.isEmpty())
+        return;
+    pane.setSelText(QString::fromUtf8(tag.opening) + selected + QString::fromUtf8(tag.closing));
+}
+
+void insertSingleTag(EditPane &pane, const SingleTag &tag)
+{
+    pane.setSelText(QString::fromUtf8(tag.text));
+}
+
+void removeTagPair(EditPane &pane)
+{
+    if (const auto kept = textBetweenFirstTags(pane.SelText()))
+        pane.setSelText(*kept);
+}
+
+void copySelection(const EditPane &pane, Clipboard &clipboard)
+{
+    clipboard.setText(pane.SelText());
+}
+
+void cutSelection(EditPane &pane, Clipboard &clipboard)
+{
+    clipboard.setText(pane.SelText());
+    pane.setSelText(QString());
+}
+
+QString withPaneLineEnds(const QString &text)
+{
+    QString result;
+    result.reserve(text.size());
+    const qsizetype n = text.size();
+    for (qsizetype i = 0; i < n; ++i) {
+        const QChar c = text[i];
+        if (c == u'\r' && i + 1 < n && text[i + 1] == u'\n') {
+            result += u"\r\n";
+            ++i;
+        } else if (c == u'\n' || c == u'\r') {
+            result += u"\r\n";
+        } else {
+            result += c;
+        }
+    }
+    return result;
+}
+
+void pasteClipboard(EditPane &pane, const Clipboard &clipboard)
+{
+    pane.setSelText(withPaneLineEnds(clipboard.text()));
+}
+
+void deleteSelection(EditPane &pane)
+{
+    if (!pane.SelText().isEmpty())
+        pane.setSelText(QString());
+}
+
+void selectAll(EditPane &pane)
+{
+    pane.setSelStart(0);
+    pane.setSelLength(pane.Text().size());
+}
+
+void insertTime(EditPane &pane, const QDateTime &now)
+{
+    pane.setSelText(timeText(now.time(), QLocale()));
+}
+
+void insertDate(EditPane &pane, const QDateTime &now)
+{
+    pane.setSelText(dateText(now.date()));
+}
+
+} // namespace holvane

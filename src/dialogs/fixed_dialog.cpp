@@ -1,0 +1,38 @@
+#include "fixed_dialog.h"
+
+#include "../app/twips.h"
+
+#include <QScreen>
+
+namespace holvane {
+
+FixedDialog::FixedDialog(const QString &name, const QString &caption, int widthTwips, int heightTwips,
+                         QWidget *parent, Qt::WindowFlags extraFlags)
+    : QDialog(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint | Qt::WindowTitleHint
+                          | Qt::WindowCloseButtonHint | extraFlags)
+{
+    setObjectName(name);
+    setWindowTitle(caption);
+    setModal(true);
+    setFixedSize(dialogTwips(widthTwips, this), dialogTwips(heightTwips, this));
+}
+
+void FixedDialog::place(QWidget *control, int left, int top, int width, int height) const
+{
+    control->setGeometry(dialogRect(left, top, width, height, this));
+}
+
+void FixedDialog::placeFitting(QWidget *control, int left, int top) const
+{
+    control->adjustSize();
+    control->move(dialogTwips(left, this), dialogTwips(top, this));
+}
+
+void FixedDialog::showEvent(QShowEvent *event)
+{
+    QDialog::showEvent(event);
+    if (const QScreen *s = screen())
+        move(s->availableGeometry().center() - rect().center());
+}
+
+} // namespace holvane

@@ -1,0 +1,22 @@
+#pragma once
+
+#include <QDialog>
+
+namespace holvane {
+
+// A small modal dialog with a frame that cannot be resized, no minimise or
+// maximise buttons, laid out in twips and opened centred on the screen.
+class FixedDialog : public QDialog {
+    Q_OBJECT
+public:
+    FixedDialog(const QString &name, const QString &caption, int widthTwips, int heightTwips, QWidget *parent,
+                Qt::WindowFlags extraFlags = {});
+
+protected:
+    void place(QWidget *control, int left, int top, int width, int height) const;
+    // For a label sized to fit its text.
+    void placeFitting(QWidget *control, int left, int top) const;
+    void showEvent(QShowEvent *event) override;
+};
+
+} // namespace holvane

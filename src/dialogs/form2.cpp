@@ -1,0 +1,36 @@
+#include "form2.h"
+
+#include <QLabel>
+#include <QPixmap>
+#include <QPushButton>
+
+namespace holvane {
+
+Form2::Form2(QWidget *parent) : FixedDialog(QStringLiteral("Form2"), QStringLiteral("caution"), 3030, 990, parent)
+{
+    auto *label = new QLabel(QStringLiteral("ファイルを新規作成します。よろしいですか？"), this);
+    label->setObjectName(QStringLiteral("Label1"));
+    label->setWordWrap(true);
+    label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    place(label, 30, 0, 2175, 375);
+
+    auto *image = new QLabel(this);
+    image->setObjectName(QStringLiteral("Image1"));
+    image->setPixmap(QPixmap(QStringLiteral(":/holvane/exclamation.gif")));
+    image->setAlignment(Qt::AlignCenter);
+    place(image, 2400, 75, 480, 480);
+
+    auto *ok = new QPushButton(QStringLiteral("OK"), this);
+    ok->setObjectName(QStringLiteral("Oks"));
+    place(ok, 1080, 600, 975, 375);
+    auto *cancel = new QPushButton(QStringLiteral("Cancel"), this);
+    cancel->setObjectName(QStringLiteral("Cancels"));
+    place(cancel, 2040, 600, 975, 375);
+    connect(ok, &QPushButton::clicked, this, &Form2::Oks_Click);
+    connect(cancel, &QPushButton::clicked, this, &Form2::Cancels_Click);
+
+    setTabOrder(ok, cancel);
+    ok->setFocus();
+}
+
+} // namespace holvane

@@ -1,0 +1,33 @@
+#include "form4.h"
+
+#include "number_text.h"
+
+#include <QLabel>
+#include <QPushButton>
+
+namespace holvane {
+
+Form4::Form4(const QString &text, QWidget *parent)
+    : FixedDialog(QStringLiteral("Form4"), QStringLiteral("枚数確認"), 3030, 990, parent)
+{
+    auto *ok = new QPushButton(QStringLiteral("OK"), this);
+    ok->setObjectName(QStringLiteral("Okb"));
+    ok->setDefault(true);
+    place(ok, 2040, 600, 975, 375);
+    connect(ok, &QPushButton::clicked, this, &Form4::Okb_Click);
+
+    auto *caption = new QLabel(QStringLiteral("400字詰原稿用紙："), this);
+    caption->setObjectName(QStringLiteral("Label1"));
+    placeFitting(caption, 120, 120);
+
+    auto *figure = new QLabel(numberText(manuscriptSheets(text)), this);
+    figure->setObjectName(QStringLiteral("maisu"));
+    place(figure, 1560, 120, 1215, 255);
+    // The figure starts where the caption ends, should the caption's font be wider.
+    if (figure->x() < caption->geometry().right() + 1)
+        figure->move(caption->geometry().right() + 1, figure->y());
+
+    ok->setFocus();
+}
+
+} // namespace holvane

@@ -1,0 +1,47 @@
+#include "form5.h"
+
+#include <QIcon>
+#include <QKeyEvent>
+#include <QLabel>
+
+namespace holvane {
+
+Form5::Form5(QWidget *parent)
+    : FixedDialog(QStringLiteral("Form5"), QString(), 3210, 1065, parent, Qt::FramelessWindowHint)
+{
+    // The picture is bigger than the part of the box it covers; the box
+    // clips it on the left, at the top and at the bottom.
+    auto *image = new QLabel(this);
+    image->setObjectName(QStringLiteral("Image1"));
+    image->setScaledContents(true);
+    place(image, -600, -480, 2145, 1920);
+    image->setPixmap(QIcon(QStringLiteral(":/holvane/holvane.ico")).pixmap(QSize(32, 32)));
+
+    auto *name = new QLabel(QStringLiteral("holvas version 1.20"), this);
+    name->setObjectName(QStringLiteral("Label1"));
+    placeFitting(name, 1320, 360);
+    auto *maker = new QLabel(QStringLiteral("presented by tarno software."), this);
+    maker->setObjectName(QStringLiteral("Label2"));
+    placeFitting(maker, 960, 840);
+    // Keep the maker line inside the box where the font is wider than designed.
+    if (maker->geometry().right() >= width())
+        maker->move(std::max(0, width() - maker->width() - 4), maker->y());
+    if (name->geometry().right() >= width())
+        name->move(std::max(0, width() - name->width() - 4), name->y());
+}
+
+void Form5::mouseReleaseEvent(QMouseEvent *event)
+{
+    // The labels pass their clicks on to the box, so one handler serves all.
+    event->accept();
+    accept();
+}
+
+void Form5::keyPressEvent(QKeyEvent *event)
+{
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter)
+        accept();
+    event->accept(); // Escape too stays here: only Enter closes the box
+}
+
+} // namespace holvane
