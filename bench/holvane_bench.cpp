@@ -1,1 +1,217 @@
-int main() { return 0; }
+// Measures what a user waits for on big documents: the codec, reading and
+// changing a pane's text, a key press with its undo snapshots, a tag command,
+// Undo, and opening and saving a file.
+//
+//   ./build/holvane_bench          (runs on Qt's offscreen platform)
+#include "app/edit_pane.h"
+#include "app/form1.h"
+#include "commands/tag_tables.h"
+#include "documents/cp932_codec.h"
+#include "../tests/fakes.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QKeyEvent>
+#include <QTemporaryDir>
+#include <QTextCursor>
+
+#include <iconv.h>
+#include <sys/resource.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <functional>
+#include <vector>
+
+using namespace holvane;
+
+namespace {
+
+// Japanese HTML with CR LF lines of about 80 characters.
+QString japaneseHtml(qsizetype bytesWanted)
+{
+    const QStringList lines = {
+        QStringLiteral("<P>日本語の文章をここに書きます。ひらがな、カタカナ、漢字が混ざった普通の段落です。</P>"),
+        QStringLiteral("<TR><TD>項目</TD><TD>説明：全角記号～や①②③、半角ｶﾀｶﾅも入ります。</TD></TR>"),
+        QStringLiteral("<A HREF=\"index.html\">目次へ戻る</A> <B>重要</B> <FONT COLOR=\"red\">赤い文字</FONT>"),
+        QStringLiteral("  <IMG SRC=\"photo.jpg\" WIDTH=\"320\" HEIGHT=\"240\" ALT=\"写真の説明文\"><BR>"),
+    };
+    QString text;
+    qsizetype bytes = 0;
+    for (int i = 0; bytes < bytesWanted; ++i) {
+        const QString &line = lines[i % lines.size()];
+        text += line;
+        text += u"\r\n";
+        bytes += cp932::encode(line).bytes.size() + 2;
+    }
+    return text;
+}
+
+double medianMs(int runs, const std::function<void()> &work)
+{
+    std::vector<double> times;
+    for (int i = 0; i < runs; ++i) {
+        QElapsedTimer timer;
+        timer.start();
+        work();
+        times.push_back(timer.nsecsElapsed() / 1e6);
+    }
+    std::sort(times.begin(), times.end());
+    return times[times.size() / 2];
+}
+
+double iconvMs(const char *to, const char *from, const QByteArray &input)
+{
+    iconv_t cd = iconv_open(to, from);
+    // A fresh output buffer each time, as the codec's own result is.
+    const double ms = medianMs(9, [&] {
+        QByteArray output(input.size() * 2 + 16, Qt::Uninitialized);
+        char *in = const_cast<char *>(input.constData());
+        char *out = output.data();
+        size_t inLeft = size_t(input.size());
+        size_t outLeft = size_t(output.size());
+        iconv(cd, nullptr, nullptr, nullptr, nullptr);
+        if (iconv(cd, &in, &inLeft, &out, &outLeft) == size_t(-1) || inLeft != 0)
+            std::printf("  (iconv %s -> %s stopped with %zu bytes left)\n", from, to, inLeft);
+    });
+    iconv_close(cd);
+    return ms;
+}
+
+void sendKey(QWidget *target, int key, const QString &text)
+{
+    QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier, text);
+    QApplication::sendEvent(target, &press);
+    QKeyEvent release(QEvent::KeyRelease, key, Qt::NoModifier, text);
+    QApplication::sendEvent(target, &release);
+}
+
+void moveCaretToMiddle(QPlainTextEdit *pane)
+{
+    QTextCursor c = pane->textCursor();
+    c.setPosition(pane->document()->characterCount() / 2);
+    pane->setTextCursor(c);
+}
+
+void codec(const QString &text)
+{
+    const QByteArray bytes = cp932::encode(text).bytes;
+    const double mb = bytes.size() / 1e6;
+    const QByteArray utf16(reinterpret_cast<const char *>(text.utf16()), text.size() * 2);
+    const double decode = medianMs(9, [&] { cp932::decode(bytes); });
+    const double encode = medianMs(9, [&] { cp932::encode(text); });
+    const double iconvDecode = iconvMs("UTF-16LE", "CP932", bytes);
+    const double iconvEncode = iconvMs("CP932", "UTF-16LE", utf16);
+    std::printf("codec, %.1f MB of Japanese HTML:\n", mb);
+    std::printf("  decode  %8.1f MB/s   (glibc iconv %7.1f MB/s, %.1fx)\n", mb / decode * 1e3,
+                mb / iconvDecode * 1e3, iconvDecode / decode);
+    std::printf("  encode  %8.1f MB/s   (glibc iconv %7.1f MB/s, %.1fx)\n", mb / encode * 1e3,
+                mb / iconvEncode * 1e3, iconvEncode / encode);
+}
+
+void pane(Services services, const QString &text, const char *label)
+{
+    Form1 window(services);
+    window.resize(800, 600);
+    window.show();
+    EditPane *mains = window.mains();
+    mains->setText(text);
+    moveCaretToMiddle(mains);
+
+    const double read = medianMs(21, [&] { volatile qsizetype n = mains->Text().size(); (void)n; });
+    const double toPlain = medianMs(5, [&] { volatile qsizetype n = mains->toPlainText().size(); (void)n; });
+    const double keyWithSnapshots = medianMs(21, [&] { sendKey(mains, Qt::Key_A, QStringLiteral("a")); });
+
+    // The same key in the same pane with nobody listening: no snapshots.
+    EditPane bare(QStringLiteral("bare"), EditPane::Wrap::None);
+    bare.resize(800, 600);
+    bare.show();
+    bare.setText(text);
+    moveCaretToMiddle(&bare);
+    const double keyBare = medianMs(21, [&] { sendKey(&bare, Qt::Key_A, QStringLiteral("a")); });
+    QPlainTextEdit plain;
+    plain.resize(800, 600);
+    plain.show();
+    plain.setPlainText(text);
+    moveCaretToMiddle(&plain);
+    const double keyPlain = medianMs(21, [&] { sendKey(&plain, Qt::Key_A, QStringLiteral("a")); });
+
+    QTextCursor end = mains->textCursor();
+    end.movePosition(QTextCursor::End);
+    mains->setTextCursor(end);
+    const double setSelText = medianMs(21, [&] { mains->setSelText(QStringLiteral("<BR>")); });
+
+    std::printf("pane, %s (%lld characters):\n", label, static_cast<long long>(text.size()));
+    std::printf("  read Text                 %8.3f ms   (QPlainTextEdit::toPlainText %.3f ms)\n", read, toPlain);
+    std::printf("  set SelText at the end    %8.3f ms\n", setSelText);
+    std::printf("  key press and release     %8.3f ms with both snapshots, %.3f ms without, %.3f ms in a bare QPlainTextEdit\n",
+                keyWithSnapshots, keyBare, keyPlain);
+    std::printf("  snapshots add             %8.3f ms per key event\n", keyWithSnapshots - keyBare);
+
+    if (text.size() > 5'000'000) {
+        mains->setSelStart(mains->Text().size() / 2);
+        mains->setSelLength(200);
+        QAction *bold = window.item("bolder");
+        const double tag = medianMs(1, [&] { bold->trigger(); });
+        QAction *undo = window.item("undo");
+        const double undoMs = medianMs(9, [&] { undo->trigger(); });
+        std::printf("  paired tag on 200 characters %.3f ms; Undo %.3f ms\n", tag, undoMs);
+    }
+}
+
+void files(Services services, testing::FakeDialogs &dialogs, const QString &text)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("big.html"));
+    const QByteArray bytes = cp932::encode(text).bytes;
+    {
+        QFile f(path);
+        f.open(QIODevice::WriteOnly);
+        f.write(bytes);
+    }
+    const double plainRead = medianMs(5, [&] {
+        QFile f(path);
+        f.open(QIODevice::ReadOnly);
+        f.readAll();
+    });
+    const double plainWrite = medianMs(5, [&] {
+        QFile f(dir.filePath(QStringLiteral("plain.html")));
+        f.open(QIODevice::WriteOnly);
+        f.write(bytes);
+    });
+
+    Form1 window(services);
+    window.resize(800, 600);
+    window.show();
+    const double open = medianMs(5, [&] {
+        dialogs.fileAnswers.push_back(path);
+        window.opens_Click();
+    });
+    const double save = medianMs(5, [&] { window.saven_Click(); });
+    std::printf("files, %.1f MB:\n", bytes.size() / 1e6);
+    std::printf("  open  %8.1f ms   (reading the bytes alone %.1f ms)\n", open, plainRead);
+    std::printf("  save  %8.1f ms   (writing the bytes alone %.1f ms)\n", save, plainWrite);
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    testing::FakeServices fakes;
+
+    const QString big = japaneseHtml(10'000'000);
+    codec(big);
+    pane(fakes.services(), japaneseHtml(100'000), "100 KB");
+    pane(fakes.services(), japaneseHtml(1'000'000), "1 MB");
+    pane(fakes.services(), big, "10 MB");
+    files(fakes.services(), fakes.dialogs, big);
+
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    std::printf("peak memory (resident): %.0f MB\n", usage.ru_maxrss / 1024.0);
+    return 0;
+}

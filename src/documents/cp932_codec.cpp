@@ -3,13 +3,17 @@
 #include <array>
 #include <cstdint>
 
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
 namespace holvane::cp932 {
 namespace {
 
 #include "cp932_table.inc"
 
 constexpr bool isLeadByte(unsigned b) { return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC); }
-constexpr int leadRow(unsigned b) { return b <= 0x9F ? int(b) - 0x81 : int(b) - 0xE0 + 31; }
+constexpr int rowOfLead(unsigned b) { return b <= 0x9F ? int(b) - 0x81 : int(b) - 0xE0 + 31; }
 constexpr char16_t kEscapeBase = 0xDC00;
 
 // Single bytes above 0x7F that are characters of their own. Windows gives the
@@ -51,7 +55,7 @@ struct EncodeTable {
             if (!isLeadByte(lead))
                 continue;
             for (unsigned trail = 0x40; trail <= 0xFC; ++trail) {
-                const char16_t u = kDoubleByteTable[leadRow(lead)][trail - 0x40];
+                const char16_t u = kDoubleByteTable[rowOfLead(lead)][trail - 0x40];
                 if (u == 0)
                     continue;
                 const auto c = std::uint16_t(lead << 8 | trail);
@@ -71,6 +75,31 @@ struct EncodeTable {
         code[0x2014] = 0x815C; // em dash
     }
 };
+
+// The decode table spread out for speed: every trail byte has a column, so
+// that looking a pair up needs no range test.
+struct DecodeTable {
+    std::array<std::int8_t, 256> leadRow{};
+    std::array<char16_t, 256> single{};
+    std::array<std::array<char16_t, 256>, 60> pair{};
+
+    DecodeTable()
+    {
+        for (unsigned b = 0; b < 256; ++b) {
+            leadRow[b] = std::int8_t(isLeadByte(b) ? rowOfLead(b) : -1);
+            single[b] = singleByte(b);
+        }
+        for (int row = 0; row < 60; ++row)
+            for (unsigned trail = 0x40; trail <= 0xFC; ++trail)
+                pair[row][trail] = kDoubleByteTable[row][trail - 0x40];
+    }
+};
+
+const DecodeTable &decodeTable()
+{
+    static const DecodeTable table;
+    return table;
+}
 
 const EncodeTable &encodeTable()
 {
@@ -109,12 +138,55 @@ private:
     qsizetype m_column = 1;
 };
 
+// Documents are mostly ASCII markup; runs of it are copied sixteen at a time.
+// Each returns how many units it handled, stopping before the first that is
+// not ASCII.
+qsizetype widenAscii(const unsigned char *in, qsizetype n, char16_t *out)
+{
+    qsizetype i = 0;
+#ifdef __SSE2__
+    const __m128i zero = _mm_setzero_si128();
+    for (; i + 16 <= n; i += 16) {
+        const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i *>(in + i));
+        if (_mm_movemask_epi8(chunk) != 0)
+            break;
+        _mm_storeu_si128(reinterpret_cast<__m128i *>(out + i), _mm_unpacklo_epi8(chunk, zero));
+        _mm_storeu_si128(reinterpret_cast<__m128i *>(out + i + 8), _mm_unpackhi_epi8(chunk, zero));
+    }
+#endif
+    for (; i < n && in[i] < 0x80; ++i)
+        out[i] = in[i];
+    return i;
+}
+
+qsizetype narrowAscii(const char16_t *in, qsizetype n, char *out)
+{
+    qsizetype i = 0;
+#ifdef __SSE2__
+    const __m128i high = _mm_set1_epi16(short(0xFF80));
+    for (; i + 16 <= n; i += 16) {
+        const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i *>(in + i));
+        const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i *>(in + i + 8));
+        if (_mm_movemask_epi8(_mm_cmpeq_epi16(_mm_and_si128(_mm_or_si128(a, b), high), _mm_setzero_si128()))
+            != 0xFFFF)
+            break;
+        _mm_storeu_si128(reinterpret_cast<__m128i *>(out + i), _mm_packus_epi16(a, b));
+    }
+#endif
+    for (; i < n && in[i] < 0x80; ++i)
+        out[i] = char(in[i]);
+    return i;
+}
+
 } // namespace
 
 DecodeResult decode(QByteArrayView bytes)
 {
+    const DecodeTable &table = decodeTable();
     DecodeResult result;
-    result.text.resize(bytes.size());
+    // Sized exactly: resize() would round a big text up past the size that
+    // malloc keeps for reuse, and fresh pages are slow to come by.
+    result.text = QString(bytes.size(), Qt::Uninitialized);
     char16_t *out = reinterpret_cast<char16_t *>(result.text.data());
     char16_t *const outStart = out;
     const auto *p = reinterpret_cast<const unsigned char *>(bytes.data());
@@ -122,29 +194,28 @@ DecodeResult decode(QByteArrayView bytes)
     while (p < end) {
         const unsigned b = *p;
         if (b < 0x80) {
-            *out++ = char16_t(b);
+            const qsizetype run = widenAscii(p, end - p, out);
+            p += run;
+            out += run;
+            continue;
+        }
+        const int row = table.leadRow[b];
+        if (row < 0) {
+            *out++ = table.single[b]; // every other byte above 0x7F is a character
             ++p;
             continue;
         }
-        if (isLeadByte(b)) {
-            if (end - p >= 2) {
-                const unsigned trail = p[1];
-                if (trail >= 0x40 && trail <= 0xFC) {
-                    if (const char16_t u = kDoubleByteTable[leadRow(b)][trail - 0x40]) {
-                        *out++ = u;
-                        p += 2;
-                        continue;
-                    }
-                }
+        if (end - p >= 2) {
+            if (const char16_t u = table.pair[row][p[1]]) {
+                *out++ = u;
+                p += 2;
+                continue;
             }
-            // Escape only the lead byte: the byte after it may well be a "<"
-            // or a line break, and it must be read as what it is.
-            *out++ = char16_t(kEscapeBase + b);
-            ++result.keptBytes;
-            ++p;
-            continue;
         }
-        *out++ = singleByte(b); // every other byte above 0x7F is a character
+        // Escape only the lead byte: the byte after it may well be a "<" or a
+        // line break, and it must be read as what it is.
+        *out++ = char16_t(kEscapeBase + b);
+        ++result.keptBytes;
         ++p;
     }
     result.text.resize(out - outStart);
@@ -175,7 +246,9 @@ EncodeResult encode(QStringView text, UnencodablePolicy policy)
     for (qsizetype i = 0; i < n; ++i) {
         const char16_t c = s[i];
         if (c < 0x80) {
-            *out++ = char(c);
+            const qsizetype run = narrowAscii(s + i, n - i, out);
+            out += run;
+            i += run - 1;
             continue;
         }
         char32_t unencodable = 0;
