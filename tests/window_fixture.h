@@ -1,0 +1,87 @@
+#pragma once
+
+// A main window on screen with fake platform services, for tests that drive
+// it the way a user does.
+#include "app/edit_pane.h"
+#include "app/form1.h"
+#include "fakes.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QMenu>
+#include <QTest>
+#include <QTimer>
+
+#include <functional>
+#include <memory>
+
+namespace holvane::testing {
+
+struct Window {
+    FakeServices fakes;
+    std::unique_ptr<Form1> form;
+
+    explicit Window(const QString &argument = QString())
+    {
+        form = std::make_unique<Form1>(fakes.services());
+        form->Form_Load(argument);
+        form->show();
+        QApplication::setActiveWindow(form.get());
+        if (!QTest::qWaitForWindowExposed(form.get()))
+            qWarning("main window not exposed");
+        QCoreApplication::processEvents();
+    }
+
+    EditPane &mains() const { return *form->mains(); }
+    EditPane &mains2() const { return *form->mains2(); }
+    EditPane &active() const { return form->activePane(); }
+    QAction *item(const char *name) const { return form->item(name); }
+    void trigger(const char *name) const { item(name)->trigger(); }
+
+    // Text in the active pane with a selection of `length` from `start`.
+    void setUp(const QString &text, qsizetype start = 0, qsizetype length = 0) const
+    {
+        EditPane &pane = active();
+        pane.setText(text);
+        pane.setFocus();
+        pane.setSelStart(start);
+        pane.setSelLength(length);
+    }
+
+    void press(QKeySequence key) const
+    {
+        const QKeyCombination combination = key[0];
+        QTest::keyClick(&active(), combination.key(), combination.keyboardModifiers());
+    }
+
+    void undo() const { trigger("undo"); }
+
+    // Opens the edit menu as a user does, so that it runs edits_Click.
+    void openEditMenu() const
+    {
+        QMenu *edits = form->menu("edits");
+        edits->popup(form->mapToGlobal(QPoint(10, 10)));
+        edits->hide();
+    }
+};
+
+// Runs `whileOpen` as soon as a modal dialog or pop-up menu is up; it is
+// expected to close it.
+inline void whenModalOpens(std::function<void(QWidget *)> whileOpen)
+{
+    auto *timer = new QTimer;
+    timer->setInterval(10);
+    QObject::connect(timer, &QTimer::timeout, [timer, whileOpen] {
+        QWidget *up = QApplication::activePopupWidget();
+        if (!up)
+            up = QApplication::activeModalWidget();
+        if (!up)
+            return;
+        timer->stop();
+        timer->deleteLater();
+        whileOpen(up);
+    });
+    timer->start();
+}
+
+} // namespace holvane::testing
