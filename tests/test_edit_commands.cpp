@@ -1,0 +1,159 @@
+// Cut, copy, paste, delete, select all, time and date, on whichever pane is
+// active, each leaving exactly one change for Undo.
+#include "commands/clock_text.h"
+#include "window_fixture.h"
+
+using namespace holvane;
+using namespace holvane::testing;
+
+class EditCommandsTest : public QObject {
+    Q_OBJECT
+private slots:
+    void clipboardCommandsInBothPanes_data();
+    void clipboardCommandsInBothPanes();
+    void emptySelectionAndEmptyClipboard();
+    void pastedLineEndsBecomeThePanesOwn();
+    void selectAllIsF1AndTouchesNoSnapshot();
+    void timeAndDateTexts_data();
+    void timeAndDateTexts();
+    void timeAndDateReplaceTheSelection();
+};
+
+void EditCommandsTest::clipboardCommandsInBothPanes_data()
+{
+    QTest::addColumn<bool>("wrapping");
+    QTest::addColumn<QString>("item");
+    QTest::addColumn<QString>("text");      // after the command, "b" of "abc" selected before
+    QTest::addColumn<QString>("clipboard"); // after the command; it held "Z"
+    for (const bool wrapping : {false, true}) {
+        const char *pane = wrapping ? "Mains2" : "Mains";
+        QTest::addRow("%s copy", pane) << wrapping << "copys" << "abc" << "b";
+        QTest::addRow("%s cut", pane) << wrapping << "cuts" << "ac" << "b";
+        QTest::addRow("%s paste", pane) << wrapping << "pattes" << "aZc" << "Z";
+        QTest::addRow("%s delete", pane) << wrapping << "deleatem" << "ac" << "Z";
+    }
+}
+
+void EditCommandsTest::clipboardCommandsInBothPanes()
+{
+    QFETCH(bool, wrapping);
+    QFETCH(QString, item);
+    QFETCH(QString, text);
+    QFETCH(QString, clipboard);
+    Window w;
+    w.item("rightturn")->setChecked(wrapping);
+    w.fakes.clipboard.content = QStringLiteral("Z");
+    w.setUp(QStringLiteral("abc"), 1, 1);
+    w.trigger(qPrintable(item));
+    QCOMPARE(w.active().Text(), text);
+    QCOMPARE(w.fakes.clipboard.content, clipboard);
+    QCOMPARE((wrapping ? w.mains() : w.mains2()).Text(), QString());
+    w.undo();
+    QCOMPARE(w.active().Text(), QStringLiteral("abc"));
+    w.undo();
+    QCOMPARE(w.active().Text(), text);
+}
+
+void EditCommandsTest::emptySelectionAndEmptyClipboard()
+{
+    Window w;
+    w.fakes.clipboard.content = QStringLiteral("Z");
+    w.setUp(QStringLiteral("abc"), 1, 0);
+    w.trigger("copys");
+    QCOMPARE(w.fakes.clipboard.content, QString());
+    w.fakes.clipboard.content = QStringLiteral("Z");
+    w.trigger("cuts");
+    QCOMPARE(w.fakes.clipboard.content, QString());
+    QCOMPARE(w.mains().Text(), QStringLiteral("abc"));
+
+    w.trigger("deleatem"); // nothing selected: not even the next character goes
+    QCOMPARE(w.mains().Text(), QStringLiteral("abc"));
+    QCOMPARE(w.form->undoPair().before, QStringLiteral("abc"));
+    QCOMPARE(w.form->undoPair().after, QStringLiteral("abc"));
+
+    w.mains().setSelLength(2);
+    w.trigger("pattes"); // the clipboard is empty: the selection just goes
+    QCOMPARE(w.mains().Text(), QStringLiteral("a"));
+    QCOMPARE(w.mains().SelStart(), 1);
+}
+
+void EditCommandsTest::pastedLineEndsBecomeThePanesOwn()
+{
+    Window w;
+    w.fakes.clipboard.content = QStringLiteral("one\ntwo\r\nthree\r");
+    w.setUp(QStringLiteral("[]"), 1, 0);
+    w.trigger("pattes");
+    QCOMPARE(w.mains().Text(), QStringLiteral("[one\r\ntwo\r\nthree\r\n]"));
+    w.mains().setSelStart(1);
+    w.mains().setSelLength(10);
+    w.trigger("copys");
+    QCOMPARE(w.fakes.clipboard.content, QStringLiteral("one\r\ntwo\r\n"));
+    w.trigger("pattes"); // copied and pasted within the document: nothing changes
+    QCOMPARE(w.mains().Text(), QStringLiteral("[one\r\ntwo\r\nthree\r\n]"));
+}
+
+void EditCommandsTest::selectAllIsF1AndTouchesNoSnapshot()
+{
+    Window w;
+    w.setUp(QStringLiteral("a\r\nb"), 1, 0);
+    QTest::keyClick(&w.mains(), Qt::Key_Z);
+    const UndoPair pair = w.form->undoPair();
+    w.trigger("Allok");
+    QCOMPARE(w.mains().SelText(), QStringLiteral("az\r\nb"));
+    QCOMPARE(w.form->undoPair().before, pair.before);
+    QCOMPARE(w.form->undoPair().after, pair.after);
+
+    w.mains().setText(QString());
+    w.press(QKeySequence(QStringLiteral("F1")));
+    QCOMPARE(w.mains().SelStart(), 0);
+    QCOMPARE(w.mains().SelLength(), 0);
+}
+
+void EditCommandsTest::timeAndDateTexts_data()
+{
+    QTest::addColumn<QDateTime>("now");
+    QTest::addColumn<QString>("locale");
+    QTest::addColumn<QString>("time");
+    QTest::addColumn<QString>("date");
+    QTest::newRow("evening in Japan") << QDateTime(QDate(2026, 12, 6), QTime(21, 5, 3)) << "ja_JP" << "21:05:03"
+                                      << "12/6";
+    QTest::newRow("morning, first days and months") << QDateTime(QDate(2027, 1, 5), QTime(9, 5, 3)) << "ja_JP"
+                                                    << "9:05:03" << "1/5";
+    QTest::newRow("midnight") << QDateTime(QDate(2027, 9, 9), QTime(0, 0, 0)) << "ja_JP" << "0:00:00" << "9/9";
+    QTest::newRow("noon, last day") << QDateTime(QDate(2027, 12, 31), QTime(12, 0, 0)) << "ja_JP" << "12:00:00"
+                                    << "12/31";
+    QTest::newRow("German form") << QDateTime(QDate(2027, 3, 4), QTime(9, 5, 3)) << "de_DE" << "09:05:03" << "3/4";
+    QTest::newRow("American form") << QDateTime(QDate(2027, 3, 4), QTime(21, 5, 3)) << "en_US" << "9:05:03\u202FPM"
+                                   << "3/4";
+}
+
+void EditCommandsTest::timeAndDateTexts()
+{
+    QFETCH(QDateTime, now);
+    QFETCH(QString, locale);
+    QFETCH(QString, time);
+    QFETCH(QString, date);
+    QString shown = timeText(now.time(), QLocale(locale));
+    shown.replace(u' ', QChar(0x202F)); // CLDR versions differ in the blank before PM
+    QCOMPARE(shown, time);
+    QCOMPARE(dateText(now.date()), date);
+}
+
+void EditCommandsTest::timeAndDateReplaceTheSelection()
+{
+    QLocale::setDefault(QLocale(QStringLiteral("ja_JP")));
+    Window w;
+    w.fakes.clock.time = QDateTime(QDate(2027, 1, 5), QTime(7, 8, 9));
+    w.setUp(QStringLiteral("<P>x</P>"), 3, 1);
+    w.trigger("daysnow");
+    QCOMPARE(w.mains().Text(), QStringLiteral("<P>1/5</P>"));
+    QCOMPARE(w.mains().SelStart(), 6);
+    w.trigger("timesnow");
+    QCOMPARE(w.mains().Text(), QStringLiteral("<P>1/57:08:09</P>"));
+    w.undo();
+    QCOMPARE(w.mains().Text(), QStringLiteral("<P>1/5</P>"));
+    QLocale::setDefault(QLocale::c());
+}
+
+QTEST_MAIN(EditCommandsTest)
+#include "test_edit_commands.moc"
