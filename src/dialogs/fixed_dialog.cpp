@@ -8,8 +8,10 @@ namespace holvane {
 
 FixedDialog::FixedDialog(const QString &name, const QString &caption, int widthTwips, int heightTwips,
                          QWidget *parent, Qt::WindowFlags extraFlags)
-    : QDialog(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint | Qt::WindowTitleHint
-                          | Qt::WindowCloseButtonHint | extraFlags)
+    : QDialog(parent, (extraFlags & Qt::FramelessWindowHint)
+                          ? Qt::Dialog | Qt::FramelessWindowHint
+                          : Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint
+                                | Qt::WindowTitleHint | Qt::WindowCloseButtonHint | extraFlags)
 {
     setObjectName(name);
     setWindowTitle(caption);
