@@ -3,10 +3,12 @@
 
 A page with a folded corner and a blue pair of angle brackets, as four images:
 16x16 and 32x32, each with 16 and with 256 colours (4,710 bytes in all).
+Also writes the 16 and 32 pixel PNG copies that the desktop entry uses.
 Run from the repository's root: python3 tools/gen_icon.py
 """
 import math
 import struct
+import zlib
 
 VGA16 = [(0, 0, 0), (128, 0, 0), (0, 128, 0), (128, 128, 0), (0, 0, 128), (128, 0, 128), (0, 128, 128),
          (192, 192, 192), (128, 128, 128), (255, 0, 0), (0, 255, 0), (255, 255, 0), (0, 0, 255),
@@ -92,6 +94,19 @@ def bitmap(size, bits):
     return header + colours + b''.join(xor_rows) + b''.join(and_rows)
 
 
+def png(size):
+    """The 256-colour picture as a PNG, for desktops that look for one."""
+    pixels = render(size)
+    raw = b''.join(b'\0' + b''.join(bytes(PALETTE256[nearest(PALETTE256, p)]) + b'\xff' if p else b'\0\0\0\0'
+                                    for p in row) for row in pixels)
+
+    def chunk(kind, data):
+        return struct.pack('>I', len(data)) + kind + data + struct.pack('>I', zlib.crc32(kind + data))
+
+    return (b'\x89PNG\r\n\x1a\n' + chunk(b'IHDR', struct.pack('>IIBBBBB', size, size, 8, 6, 0, 0, 0))
+            + chunk(b'IDAT', zlib.compress(raw, 9)) + chunk(b'IEND', b''))
+
+
 def main():
     images = [(16, 4), (16, 8), (32, 4), (32, 8)]
     blobs = [bitmap(size, bits) for size, bits in images]
@@ -103,6 +118,9 @@ def main():
     out += b''.join(blobs)
     with open('resources/holvane.ico', 'wb') as f:
         f.write(out)
+    for size in (16, 32):
+        with open(f'resources/holvane-{size}.png', 'wb') as f:
+            f.write(png(size))
     print(len(out), 'bytes')
 
 
