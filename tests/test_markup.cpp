@@ -28,6 +28,7 @@ private slots:
     void undoAlternatesBetweenBeforeAndAfter();
     void heldKeyUndoesOnlyTheLastRepeat();
     void keysThatChangeNothingLeaveNothingToUndo();
+    void altOnItsWayToTheEditMenuKeepsUndo();
     void inputMethodCommitIsOneUndoStep();
     void compositionIsNeitherLostNorDoubled();
 };
@@ -287,6 +288,16 @@ void MarkupTest::keysThatChangeNothingLeaveNothingToUndo()
     QTest::keyClick(&w.mains(), Qt::Key_Left);
     w.undo();
     QCOMPARE(w.mains().Text(), QStringLiteral("ab"));
+}
+
+void MarkupTest::altOnItsWayToTheEditMenuKeepsUndo()
+{
+    Window w;
+    w.setUp(QStringLiteral("abc"), 0, 3);
+    w.press(QKeySequence(QStringLiteral("Ctrl+B")));
+    QTest::keyClick(&w.mains(), Qt::Key_Alt, Qt::AltModifier);
+    w.undo();
+    QCOMPARE(w.mains().Text(), QStringLiteral("abc"));
 }
 
 void MarkupTest::inputMethodCommitIsOneUndoStep()

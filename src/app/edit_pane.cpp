@@ -170,9 +170,19 @@ bool EditPane::event(QEvent *e)
     return QPlainTextEdit::event(e);
 }
 
+// Alt alone only takes the keyboard to the menu bar. Were it recorded like
+// other keys, its press would overwrite the snapshot of the last change just
+// before the user reaches Undo in the edit menu, and Undo could never be
+// reached from the keyboard.
+static bool opensMenuBar(const QKeyEvent *e)
+{
+    return e->key() == Qt::Key_Alt || e->key() == Qt::Key_AltGr;
+}
+
 void EditPane::keyPressEvent(QKeyEvent *e)
 {
-    emit keyDown();
+    if (!opensMenuBar(e))
+        emit keyDown();
     if (isReserved(e)) {
         e->accept();
         return;
@@ -183,7 +193,8 @@ void EditPane::keyPressEvent(QKeyEvent *e)
 void EditPane::keyReleaseEvent(QKeyEvent *e)
 {
     QPlainTextEdit::keyReleaseEvent(e);
-    emit keyUp();
+    if (!opensMenuBar(e))
+        emit keyUp();
 }
 
 void EditPane::inputMethodEvent(QInputMethodEvent *e)
