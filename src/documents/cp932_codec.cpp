@@ -237,7 +237,7 @@ EncodeResult encode(QStringView text, UnencodablePolicy policy)
     const auto &table = encodeTable().code;
     EncodeResult result;
     QByteArray &bytes = result.bytes;
-    bytes.resize(text.size() * 2);
+    bytes = QByteArray(text.size() * 2, Qt::Uninitialized); // exact: see decode
     char *out = bytes.data();
     LineCounter lines(text);
 
