@@ -1,5 +1,6 @@
 #include "edit_pane.h"
 
+#include <QFont>
 #include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QMouseEvent>
@@ -11,10 +12,30 @@
 #include <algorithm>
 
 namespace holvane {
+namespace {
+
+// The Windows family does not exist on Linux, where fontconfig would hand
+// out a proportional Latin font for it; name the Japanese fonts that stand in.
+void registerFontSubstitutes()
+{
+    static const bool done = [] {
+        const QStringList japanese{QStringLiteral("IPAGothic"), QStringLiteral("IPAexGothic"),
+                                   QStringLiteral("Noto Sans Mono CJK JP"), QStringLiteral("Noto Sans CJK JP"),
+                                   QStringLiteral("VL Gothic"), QStringLiteral("TakaoGothic")};
+        QFont::insertSubstitutions(kPaneFontFamily, japanese);
+        QFont::insertSubstitutions(QStringLiteral("MS Gothic"), japanese);
+        return true;
+    }();
+    Q_UNUSED(done);
+}
+
+} // namespace
 
 EditPane::EditPane(const QString &name, Wrap wrap, QWidget *parent) : QPlainTextEdit(parent)
 {
     setObjectName(name);
+    registerFontSubstitutes();
+    setFont(QFont(kPaneFontFamily, kPaneFontSize, QFont::Normal));
     // The editor's undo is the snapshot pair, nothing else.
     setUndoRedoEnabled(false);
     if (wrap == Wrap::None) {

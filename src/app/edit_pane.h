@@ -8,6 +8,11 @@
 
 namespace holvane {
 
+// The panes' font at start. The family is the Windows one, which users and
+// their settings know; here it stands for an installed Japanese font.
+inline const QString kPaneFontFamily = QStringLiteral("ＭＳ ゴシック");
+inline constexpr int kPaneFontSize = 12;
+
 // An edit pane: a plain-text editor that speaks in the documents' own terms.
 // `Text` holds each line end as it came (CR LF for lines typed here), and
 // SelStart and SelLength count a CR LF as two characters.

@@ -5,11 +5,9 @@
 #include "../dialogs/form3.h"
 #include "../dialogs/form4.h"
 #include "../dialogs/form5.h"
-#include "../documents/document_file.h"
 
 #include <QAction>
 #include <QApplication>
-#include <QFont>
 #include <QGuiApplication>
 #include <QIcon>
 #include <QInputMethod>
@@ -24,23 +22,7 @@ namespace {
 constexpr int kStartWidthTwips = 8985;
 constexpr int kStartHeightTwips = 6165;
 const QString kStartCaption = QStringLiteral("holvas v1.20");
-const QString kCaptionSuffix = QStringLiteral(" - holvas");
 const QString kFileFilter = QStringLiteral("html file|*.htm;*.html|text file|*.txt|all file|*.*");
-
-// "ＭＳ ゴシック" does not exist on Linux; fontconfig would hand out a
-// proportional Latin font for it. Name the Japanese fonts that stand in.
-void registerFontSubstitutes()
-{
-    static const bool done = [] {
-        const QStringList japanese{QStringLiteral("IPAGothic"), QStringLiteral("IPAexGothic"),
-                                   QStringLiteral("Noto Sans Mono CJK JP"), QStringLiteral("Noto Sans CJK JP"),
-                                   QStringLiteral("VL Gothic"), QStringLiteral("TakaoGothic")};
-        QFont::insertSubstitutions(QStringLiteral("ＭＳ ゴシック"), japanese);
-        QFont::insertSubstitutions(QStringLiteral("MS Gothic"), japanese);
-        return true;
-    }();
-    Q_UNUSED(done);
-}
 
 } // namespace
 
@@ -48,7 +30,6 @@ Form1::Form1(Services services, QWidget *parent)
     : QMainWindow(parent), m_services(services), CD(services.dialogs, kFileFilter)
 {
     setObjectName(QStringLiteral("Form1"));
-    registerFontSubstitutes();
     setWindowTitle(kStartCaption);
     setWindowIcon(QIcon(QStringLiteral(":/holvane/holvane.ico")));
 
@@ -60,9 +41,6 @@ Form1::Form1(Services services, QWidget *parent)
     Mains = new EditPane(QStringLiteral("Mains"), EditPane::Wrap::None, client);
     Mains2 = new EditPane(QStringLiteral("Mains2"), EditPane::Wrap::AtRightEdge, client);
     Mains2->hide();
-    const QFont paneFont(QStringLiteral("ＭＳ ゴシック"), 12, QFont::Normal);
-    Mains->setFont(paneFont);
-    Mains2->setFont(paneFont);
     setTabOrder(Mains, Mains2);
     Mains->setFocus();
 

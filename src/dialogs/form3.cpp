@@ -1,6 +1,7 @@
 #include "form3.h"
 
 #include "number_text.h"
+#include "../app/edit_pane.h"
 
 #include <QLabel>
 #include <QPlainTextEdit>
@@ -8,9 +9,6 @@
 
 namespace holvane {
 namespace {
-
-const QString kPaneFontFamily = QStringLiteral("ＭＳ ゴシック");
-constexpr double kPaneFontSize = 12;
 
 QPushButton *button(const QString &name, const QString &caption, QWidget *parent)
 {
