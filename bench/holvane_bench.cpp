@@ -5,7 +5,6 @@
 //   ./build/holvane_bench          (runs on Qt's offscreen platform)
 #include "app/edit_pane.h"
 #include "app/form1.h"
-#include "commands/tag_tables.h"
 #include "documents/cp932_codec.h"
 #include "../tests/fakes.h"
 
@@ -48,7 +47,7 @@ QString japaneseHtml(qsizetype bytesWanted)
     return text;
 }
 
-double medianMs(int runs, const std::function<void()> &work)
+std::vector<double> sortedTimesMs(int runs, const std::function<void()> &work)
 {
     std::vector<double> times;
     for (int i = 0; i < runs; ++i) {
@@ -58,6 +57,12 @@ double medianMs(int runs, const std::function<void()> &work)
         times.push_back(timer.nsecsElapsed() / 1e6);
     }
     std::sort(times.begin(), times.end());
+    return times;
+}
+
+double medianMs(int runs, const std::function<void()> &work)
+{
+    const std::vector<double> times = sortedTimesMs(runs, work);
     return times[times.size() / 2];
 }
 
@@ -65,14 +70,7 @@ double medianMs(int runs, const std::function<void()> &work)
 // only ever makes a run slower.
 double bestMs(int runs, const std::function<void()> &work)
 {
-    double best = 1e300;
-    for (int i = 0; i < runs; ++i) {
-        QElapsedTimer timer;
-        timer.start();
-        work();
-        best = std::min(best, timer.nsecsElapsed() / 1e6);
-    }
-    return best;
+    return sortedTimesMs(runs, work).front();
 }
 
 double iconvMs(const char *to, const char *from, const QByteArray &input)

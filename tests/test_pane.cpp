@@ -5,7 +5,6 @@
 
 #include <QRandomGenerator>
 #include <QTest>
-#include <QTextCursor>
 
 using namespace holvane;
 
@@ -28,19 +27,16 @@ class PaneTest : public QObject {
     Q_OBJECT
 private slots:
     void init();
-    void cleanup();
+    void cleanup() { delete m_pane; }
 
     void textComesBackExactly_data();
     void textComesBackExactly();
     void selectionCountsCrLfAsTwo();
-    void selTextReplacesAndLeavesCaretAfter();
     void typingKeepsOtherLineEnds();
     void randomEditsKeepTextAndDocumentInStep();
     void qtReportingTooWideAChangeLosesNoLineEnd();
     void replaceAllChangesOnlyWhatDiffers_data();
     void replaceAllChangesOnlyWhatDiffers();
-    void hiddenPaneShowsItsTextWhenShown();
-    void ownUndoIsOff();
 
 private:
     EditPane *m_pane = nullptr;
@@ -49,14 +45,8 @@ private:
 void PaneTest::init()
 {
     m_pane = new EditPane(QStringLiteral("Mains"), EditPane::Wrap::None);
-    m_pane->resize(400, 300);
     m_pane->show();
     QVERIFY(QTest::qWaitForWindowExposed(m_pane));
-}
-
-void PaneTest::cleanup()
-{
-    delete m_pane;
 }
 
 void PaneTest::textComesBackExactly_data()
@@ -78,16 +68,11 @@ void PaneTest::textComesBackExactly()
     QCOMPARE(m_pane->Text(), text);
     QCOMPARE(shown(*m_pane), withLf(text));
     QCOMPARE(m_pane->SelStart(), 0);
-    QCOMPARE(m_pane->SelLength(), 0);
 }
 
 void PaneTest::selectionCountsCrLfAsTwo()
 {
     m_pane->setText(QStringLiteral("ab\r\ncd\nef"));
-    m_pane->setSelStart(4); // after the CR LF
-    QCOMPARE(m_pane->SelStart(), 4);
-    m_pane->setSelLength(4);
-    QCOMPARE(m_pane->SelText(), QStringLiteral("cd\ne"));
     m_pane->setSelStart(1);
     m_pane->setSelLength(4);
     QCOMPARE(m_pane->SelText(), QStringLiteral("b\r\nc"));
@@ -95,21 +80,13 @@ void PaneTest::selectionCountsCrLfAsTwo()
     // Between the CR and the LF there is no caret position; the caret goes before both.
     m_pane->setSelStart(3);
     QCOMPARE(m_pane->SelStart(), 2);
-}
 
-void PaneTest::selTextReplacesAndLeavesCaretAfter()
-{
-    m_pane->setText(QStringLiteral("abc\r\ndef"));
-    m_pane->setSelStart(5);
-    m_pane->setSelLength(3);
+    m_pane->setSelStart(4);
+    m_pane->setSelLength(4);
     m_pane->setSelText(QStringLiteral("<B>x\ny</B>"));
-    QCOMPARE(m_pane->Text(), QStringLiteral("abc\r\n<B>x\ny</B>"));
+    QCOMPARE(m_pane->Text(), QStringLiteral("ab\r\n<B>x\ny</B>f"));
+    QCOMPARE(m_pane->SelStart(), 14); // directly after what went in
     QCOMPARE(m_pane->SelLength(), 0);
-    QCOMPARE(m_pane->SelStart(), m_pane->Text().size());
-    m_pane->setSelStart(0);
-    m_pane->setSelText(QStringLiteral("<BR>"));
-    QCOMPARE(m_pane->Text(), QStringLiteral("<BR>abc\r\n<B>x\ny</B>"));
-    QCOMPARE(m_pane->SelStart(), 4);
 }
 
 void PaneTest::typingKeepsOtherLineEnds()
@@ -123,8 +100,9 @@ void PaneTest::typingKeepsOtherLineEnds()
     QCOMPARE(m_pane->Text(), QStringLiteral("a\r\nxb\rc"));
     QTest::keyClick(m_pane, Qt::Key_Backspace);
     QTest::keyClick(m_pane, Qt::Key_Backspace); // the whole CR LF goes at once
-    QCOMPARE(m_pane->Text(), QStringLiteral("ab\rc"));
     QTest::sendKeyEvent(QTest::Click, m_pane, Qt::Key_unknown, QStringLiteral("日本"), Qt::NoModifier);
+    QCOMPARE(m_pane->Text(), QStringLiteral("a日本b\rc"));
+    QTest::keyClick(m_pane, Qt::Key_Z, Qt::ControlModifier); // Qt's own undo is off
     QCOMPARE(m_pane->Text(), QStringLiteral("a日本b\rc"));
 }
 
@@ -141,8 +119,7 @@ void PaneTest::randomEditsKeepTextAndDocumentInStep()
         } else if (choice == int(std::size(keys))) {
             m_pane->setSelText(random.bounded(2) ? QStringLiteral("x\ny") : QStringLiteral("\r\n"));
         } else {
-            const qsizetype n = m_pane->Text().size();
-            m_pane->setSelStart(random.bounded(int(n + 1)));
+            m_pane->setSelStart(random.bounded(int(m_pane->Text().size() + 1)));
             m_pane->setSelLength(random.bounded(5));
         }
         if (withLf(m_pane->Text()) != shown(*m_pane))
@@ -173,7 +150,6 @@ void PaneTest::replaceAllChangesOnlyWhatDiffers_data()
     QTest::newRow("a line end split") << QStringLiteral("a\r\nb") << QStringLiteral("a\rb");
     QTest::newRow("CR LF from CR") << QStringLiteral("a\rb") << QStringLiteral("a\r\nb");
     QTest::newRow("LF joins a CR") << QStringLiteral("a\r\r\nb") << QStringLiteral("a\r\nb");
-    QTest::newRow("same") << QStringLiteral("same\r\n") << QStringLiteral("same\r\n");
 }
 
 void PaneTest::replaceAllChangesOnlyWhatDiffers()
@@ -185,27 +161,6 @@ void PaneTest::replaceAllChangesOnlyWhatDiffers()
     QCOMPARE(m_pane->Text(), to);
     QCOMPARE(shown(*m_pane), withLf(to));
     QCOMPARE(m_pane->SelStart(), to.size());
-    QCOMPARE(m_pane->SelLength(), 0);
-}
-
-void PaneTest::hiddenPaneShowsItsTextWhenShown()
-{
-    EditPane hidden(QStringLiteral("Mains2"), EditPane::Wrap::AtRightEdge);
-    hidden.hide();
-    hidden.setText(QStringLiteral("a\r\nb"));
-    QCOMPARE(hidden.Text(), QStringLiteral("a\r\nb"));
-    hidden.show();
-    QCOMPARE(shown(hidden), QStringLiteral("a\nb"));
-    QTest::keyClick(&hidden, Qt::Key_Z);
-    QCOMPARE(hidden.Text(), QStringLiteral("za\r\nb"));
-}
-
-void PaneTest::ownUndoIsOff()
-{
-    m_pane->setText(QStringLiteral("abc"));
-    QTest::keyClick(m_pane, Qt::Key_X);
-    QTest::keyClick(m_pane, Qt::Key_Z, Qt::ControlModifier);
-    QCOMPARE(m_pane->Text(), QStringLiteral("xabc"));
 }
 
 QTEST_MAIN(PaneTest)

@@ -8,7 +8,9 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QFile>
 #include <QMenu>
+#include <QMouseEvent>
 #include <QTest>
 #include <QTimer>
 
@@ -29,7 +31,6 @@ struct Window {
         QApplication::setActiveWindow(form.get());
         if (!QTest::qWaitForWindowExposed(form.get()))
             qWarning("main window not exposed");
-        QCoreApplication::processEvents();
     }
 
     EditPane &mains() const { return *form->mains(); }
@@ -37,6 +38,7 @@ struct Window {
     EditPane &active() const { return form->activePane(); }
     QAction *item(const char *name) const { return form->item(name); }
     void trigger(const char *name) const { item(name)->trigger(); }
+    void undo() const { trigger("undo"); }
 
     // Text in the active pane with a selection of `length` from `start`.
     void setUp(const QString &text, qsizetype start = 0, qsizetype length = 0) const
@@ -48,13 +50,11 @@ struct Window {
         pane.setSelLength(length);
     }
 
-    void press(QKeySequence key) const
+    void press(const QString &key) const
     {
-        const QKeyCombination combination = key[0];
+        const QKeyCombination combination = QKeySequence(key)[0];
         QTest::keyClick(&active(), combination.key(), combination.keyboardModifiers());
     }
-
-    void undo() const { trigger("undo"); }
 
     // Opens the edit menu as a user does, so that it runs edits_Click.
     void openEditMenu() const
@@ -62,6 +62,15 @@ struct Window {
         QMenu *edits = form->menu("edits");
         edits->popup(form->mapToGlobal(QPoint(10, 10)));
         edits->hide();
+    }
+
+    // A mouse button released over the active pane.
+    void release(Qt::MouseButton button, Qt::KeyboardModifiers modifiers) const
+    {
+        QWidget *viewport = active().viewport();
+        QMouseEvent e(QEvent::MouseButtonRelease, QPointF(5, 5), viewport->mapToGlobal(QPointF(5, 5)), button,
+                      Qt::NoButton, modifiers);
+        QApplication::sendEvent(viewport, &e);
     }
 };
 
@@ -82,6 +91,19 @@ inline void whenModalOpens(std::function<void(QWidget *)> whileOpen)
         whileOpen(up);
     });
     timer->start();
+}
+
+inline void writeBytes(const QString &path, const QByteArray &bytes)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::WriteOnly) || f.write(bytes) != bytes.size())
+        qFatal("cannot write %s", qPrintable(path));
+}
+
+inline QByteArray readBytes(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<unreadable>");
 }
 
 } // namespace holvane::testing

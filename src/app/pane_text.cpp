@@ -86,10 +86,8 @@ void PaneText::replace(qsizetype position, qsizetype removed, QStringView fragme
     for (auto it = last; it != m_crLf.end(); ++it)
         *it += shift;
     const auto at = m_crLf.erase(first, last);
-    std::vector<qsizetype> inserted(parsed.crLf);
-    for (qsizetype &p : inserted)
-        p += position;
-    m_crLf.insert(at, inserted.begin(), inserted.end());
+    const auto added = m_crLf.insert(at, parsed.crLf.begin(), parsed.crLf.end());
+    std::for_each(added, added + qsizetype(parsed.crLf.size()), [&](qsizetype &p) { p += position; });
     m_documentLength += shift;
 }
 

@@ -30,6 +30,13 @@ void FixedDialog::placeFitting(QWidget *control, int left, int top) const
     control->move(dialogTwips(left, this), dialogTwips(top, this));
 }
 
+void FixedDialog::keepRightOf(QWidget *control, const QWidget *label)
+{
+    const int minimumX = label->geometry().right() + 4;
+    if (control->x() < minimumX)
+        control->move(minimumX, control->y());
+}
+
 void FixedDialog::showEvent(QShowEvent *event)
 {
     QDialog::showEvent(event);

@@ -16,6 +16,9 @@ protected:
     void place(QWidget *control, int left, int top, int width, int height) const;
     // For a label sized to fit its text.
     void placeFitting(QWidget *control, int left, int top) const;
+    // Where the font is wider than designed, a control that stands after a
+    // label sized to fit its text is moved right so that the two do not overlap.
+    static void keepRightOf(QWidget *control, const QWidget *label);
     void showEvent(QShowEvent *event) override;
 };
 

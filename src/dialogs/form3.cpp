@@ -76,8 +76,7 @@ Form3::Form3(DialogBackend &dialogs, QList<QPlainTextEdit *> panes, QWidget *par
     place(big, 2160, 1200, 855, 375);
     placeFitting(caption, 120, 1320);
     placeFitting(m_sizeviewer, 735, 1320);
-    if (m_sizeviewer->x() <= caption->geometry().right())
-        m_sizeviewer->move(caption->geometry().right() + 4, m_sizeviewer->y());
+    keepRightOf(m_sizeviewer, caption);
 
     connect(fontc, &QPushButton::clicked, this, &Form3::fontc_Click);
     connect(backc, &QPushButton::clicked, this, &Form3::backc_Click);

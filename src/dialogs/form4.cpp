@@ -23,9 +23,7 @@ Form4::Form4(const QString &text, QWidget *parent)
     auto *figure = new QLabel(numberText(manuscriptSheets(text)), this);
     figure->setObjectName(QStringLiteral("maisu"));
     place(figure, 1560, 120, 1215, 255);
-    // The figure starts where the caption ends, should the caption's font be wider.
-    if (figure->x() < caption->geometry().right() + 1)
-        figure->move(caption->geometry().right() + 1, figure->y());
+    keepRightOf(figure, caption);
 
     ok->setFocus();
 }

@@ -23,11 +23,10 @@ Form5::Form5(QWidget *parent)
     auto *maker = new QLabel(QStringLiteral("presented by tarno software."), this);
     maker->setObjectName(QStringLiteral("Label2"));
     placeFitting(maker, 960, 840);
-    // Keep the maker line inside the box where the font is wider than designed.
-    if (maker->geometry().right() >= width())
-        maker->move(std::max(0, width() - maker->width() - 4), maker->y());
-    if (name->geometry().right() >= width())
-        name->move(std::max(0, width() - name->width() - 4), name->y());
+    // Keep the labels inside the box where the font is wider than designed.
+    for (QLabel *label : {name, maker})
+        if (label->geometry().right() >= width())
+            label->move(std::max(0, width() - label->width() - 4), label->y());
 }
 
 void Form5::mouseReleaseEvent(QMouseEvent *event)

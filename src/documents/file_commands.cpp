@@ -64,16 +64,13 @@ bool Form1::loadDocument(const QString &path, bool reportFailure)
 bool Form1::writeActivePane(const QString &path)
 {
     QGuiApplication::inputMethod()->commit();
-    const QString text = activePane().Text();
-    cp932::EncodeResult encoded = cp932::encode(text);
-    if (!encoded.unencodable.empty()) {
-        const bool asReferences = m_services.messages.confirm(this, unencodableQuestion(encoded.unencodable),
-                                                              QStringLiteral("文字参照にして保存"),
-                                                              QStringLiteral("キャンセル"));
-        if (!asReferences)
-            return false;
-        encoded = cp932::encode(text, cp932::UnencodablePolicy::CharacterReference);
-    }
+    // Encoded once: the bytes with references are only written if the user agrees.
+    const cp932::EncodeResult encoded =
+        cp932::encode(activePane().Text(), cp932::UnencodablePolicy::CharacterReference);
+    if (!encoded.unencodable.empty()
+        && !m_services.messages.confirm(this, unencodableQuestion(encoded.unencodable),
+                                        QStringLiteral("文字参照にして保存"), QStringLiteral("キャンセル")))
+        return false;
     if (const auto failure = writeDocument(path, encoded.bytes)) {
         m_services.messages.error(this, QStringLiteral("「%1」を保存できませんでした。\n理由: %2").arg(path, *failure));
         return false;
