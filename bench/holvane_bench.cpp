@@ -3,10 +3,10 @@
 // Undo, and opening and saving a file.
 //
 //   ./build/holvane_bench          (runs on Qt's offscreen platform)
-#include "app/edit_pane.h"
+#include "editor/edit_pane.h"
 #include "app/form1.h"
 #include "documents/cp932_codec.h"
-#include "../tests/fakes.h"
+#include "fakes.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

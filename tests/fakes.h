@@ -3,7 +3,7 @@
 // Fakes of the platform services: scripted dialogs, an in-memory clipboard,
 // a clock that tells the time it is told, a beep that is counted and message
 // boxes that answer as told and remember what they were shown.
-#include "app/services.h"
+#include "platform/services.h"
 
 #include <QStringList>
 

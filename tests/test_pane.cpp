@@ -1,7 +1,7 @@
 // The edit pane keeps each line end as it came and counts in the documents'
 // own terms, whatever the user or a command does to it.
-#include "app/edit_pane.h"
-#include "app/pane_text.h"
+#include "editor/edit_pane.h"
+#include "editor/pane_text.h"
 
 #include <QRandomGenerator>
 #include <QTest>

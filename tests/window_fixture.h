@@ -2,7 +2,7 @@
 
 // A main window on screen with fake platform services, for tests that drive
 // it the way a user does.
-#include "app/edit_pane.h"
+#include "editor/edit_pane.h"
 #include "app/form1.h"
 #include "fakes.h"
 

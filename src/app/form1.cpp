@@ -1,10 +1,10 @@
-#include "form1.h"
+#include "app/form1.h"
 
-#include "edit_pane.h"
-#include "twips.h"
-#include "../dialogs/form3.h"
-#include "../dialogs/form4.h"
-#include "../dialogs/form5.h"
+#include "editor/edit_pane.h"
+#include "platform/twips.h"
+#include "dialogs/form3.h"
+#include "dialogs/form4.h"
+#include "dialogs/form5.h"
 
 #include <QAction>
 #include <QApplication>

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "common_dialog.h"
-#include "services.h"
-#include "undo_pair.h"
+#include "platform/common_dialog.h"
+#include "platform/services.h"
+#include "editor/undo_pair.h"
 
 #include <QHash>
 #include <QMainWindow>

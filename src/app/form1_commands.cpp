@@ -1,8 +1,8 @@
 // The editing commands of the menu bar, each under the undo protocol.
-#include "form1.h"
+#include "app/form1.h"
 
-#include "edit_pane.h"
-#include "../commands/pane_commands.h"
+#include "editor/edit_pane.h"
+#include "commands/pane_commands.h"
 
 namespace holvane {
 

@@ -1,8 +1,8 @@
 // The menu bar: one table, read top to bottom, builds it.
-#include "form1.h"
+#include "app/form1.h"
 
-#include "edit_pane.h"
-#include "../commands/tag_tables.h"
+#include "editor/edit_pane.h"
+#include "commands/tag_tables.h"
 
 #include <QAction>
 #include <QMenu>

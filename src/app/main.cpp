@@ -1,5 +1,5 @@
-#include "form1.h"
-#include "qt_services.h"
+#include "app/form1.h"
+#include "platform/qt_services.h"
 
 #include <QApplication>
 #include <QStringList>

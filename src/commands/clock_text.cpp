@@ -1,4 +1,4 @@
-#include "clock_text.h"
+#include "commands/clock_text.h"
 
 namespace holvane {
 

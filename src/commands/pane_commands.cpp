@@ -1,9 +1,9 @@
-#include "pane_commands.h"
+#include "commands/pane_commands.h"
 
-#include "clock_text.h"
-#include "tag_tables.h"
-#include "../app/edit_pane.h"
-#include "../app/services.h"
+#include "commands/clock_text.h"
+#include "commands/tag_tables.h"
+#include "editor/edit_pane.h"
+#include "platform/services.h"
 
 #include <QDateTime>
 #include <QLocale>

@@ -1,4 +1,4 @@
-#include "tag_tables.h"
+#include "commands/tag_tables.h"
 
 namespace holvane {
 

@@ -1,6 +1,6 @@
-#include "fixed_dialog.h"
+#include "dialogs/fixed_dialog.h"
 
-#include "../app/twips.h"
+#include "platform/twips.h"
 
 #include <QScreen>
 

@@ -1,4 +1,4 @@
-#include "form2.h"
+#include "dialogs/form2.h"
 
 #include <QLabel>
 #include <QPixmap>

@@ -1,7 +1,7 @@
-#include "form3.h"
+#include "dialogs/form3.h"
 
-#include "number_text.h"
-#include "../app/edit_pane.h"
+#include "dialogs/number_text.h"
+#include "editor/edit_pane.h"
 
 #include <QLabel>
 #include <QPlainTextEdit>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "fixed_dialog.h"
-#include "../app/common_dialog.h"
+#include "dialogs/fixed_dialog.h"
+#include "platform/common_dialog.h"
 
 #include <QFont>
 #include <QList>

@@ -1,6 +1,6 @@
-#include "form4.h"
+#include "dialogs/form4.h"
 
-#include "number_text.h"
+#include "dialogs/number_text.h"
 
 #include <QLabel>
 #include <QPushButton>

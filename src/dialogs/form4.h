@@ -1,6 +1,6 @@
 #pragma once
 
-#include "fixed_dialog.h"
+#include "dialogs/fixed_dialog.h"
 
 namespace holvane {
 

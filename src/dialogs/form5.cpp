@@ -1,4 +1,4 @@
-#include "form5.h"
+#include "dialogs/form5.h"
 
 #include <QIcon>
 #include <QKeyEvent>

@@ -1,4 +1,4 @@
-#include "number_text.h"
+#include "dialogs/number_text.h"
 
 namespace holvane {
 

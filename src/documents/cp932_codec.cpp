@@ -1,4 +1,4 @@
-#include "cp932_codec.h"
+#include "documents/cp932_codec.h"
 
 #include <array>
 #include <cstdint>
@@ -10,7 +10,7 @@
 namespace holvane::cp932 {
 namespace {
 
-#include "cp932_table.inc"
+#include "documents/cp932_table.inc"
 
 constexpr bool isLeadByte(unsigned b) { return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC); }
 constexpr int rowOfLead(unsigned b) { return b <= 0x9F ? int(b) - 0x81 : int(b) - 0xE0 + 31; }

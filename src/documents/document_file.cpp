@@ -1,6 +1,6 @@
-#include "document_file.h"
+#include "documents/document_file.h"
 
-#include "cp932_codec.h"
+#include "documents/cp932_codec.h"
 
 #include <QFile>
 #include <QFileInfo>

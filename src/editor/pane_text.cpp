@@ -1,4 +1,4 @@
-#include "pane_text.h"
+#include "editor/pane_text.h"
 
 #include <algorithm>
 

@@ -1,4 +1,4 @@
-#include "qt_services.h"
+#include "platform/qt_services.h"
 
 #include <QApplication>
 #include <QClipboard>

@@ -1,6 +1,6 @@
-#include "undo_pair.h"
+#include "editor/undo_pair.h"
 
-#include "edit_pane.h"
+#include "editor/edit_pane.h"
 
 namespace holvane {
 

@@ -1,4 +1,4 @@
-#include "edit_pane.h"
+#include "editor/edit_pane.h"
 
 #include <QFont>
 #include <QInputMethodEvent>

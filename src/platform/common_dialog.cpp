@@ -1,4 +1,4 @@
-#include "common_dialog.h"
+#include "platform/common_dialog.h"
 
 #include <QStringList>
 

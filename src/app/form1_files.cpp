@@ -1,10 +1,10 @@
 // The file menu and the document read and write of the main window.
-#include "../app/form1.h"
+#include "app/form1.h"
 
-#include "cp932_codec.h"
-#include "document_file.h"
-#include "../app/edit_pane.h"
-#include "../dialogs/form2.h"
+#include "documents/cp932_codec.h"
+#include "documents/document_file.h"
+#include "editor/edit_pane.h"
+#include "dialogs/form2.h"
 
 #include <QGuiApplication>
 #include <QInputMethod>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "pane_text.h"
+#include "editor/pane_text.h"
 
 #include <QKeySequence>
 #include <QList>
