@@ -88,6 +88,11 @@ void EditCommandsTest::pastedLineEndsBecomeThePanesOwn()
     w.setUp(QStringLiteral("[]"), 1, 0);
     w.trigger("pattes");
     QCOMPARE(w.mains().Text(), QStringLiteral("[one\r\ntwo\r\nthree\r\n]"));
+    w.fakes.clipboard.content = QStringLiteral("1\u20282\u2029");
+    w.trigger("pattes");
+    w.trigger("pattes"); // line and paragraph separators are line ends too
+    QCOMPARE(w.mains().Text(), QStringLiteral("[one\r\ntwo\r\nthree\r\n1\r\n2\r\n1\r\n2\r\n]"));
+    w.setUp(QStringLiteral("[one\r\ntwo\r\nthree\r\n]"));
     w.mains().setSelStart(1);
     w.mains().setSelLength(10);
     w.trigger("copys");

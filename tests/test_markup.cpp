@@ -21,6 +21,7 @@ private slots:
     void tagRemovalThroughTheWindow();
 
     void undoAlternatesBetweenBeforeAndAfter();
+    void undoAndRedoFromTheKeyboardThroughTheMenu();
     void heldKeyUndoesOnlyTheLastRepeat();
     void inputMethodCommitIsOneUndoStep();
 };
@@ -152,6 +153,23 @@ void MarkupTest::undoAlternatesBetweenBeforeAndAfter()
     QTest::keyClick(&w.mains(), Qt::Key_Alt, Qt::AltModifier);
     w.undo();
     QCOMPARE(w.mains().Text(), QStringLiteral("abc"));
+}
+
+void MarkupTest::undoAndRedoFromTheKeyboardThroughTheMenu()
+{
+    Window w;
+    w.setUp(QStringLiteral("abc"), 0, 3);
+    w.press(QStringLiteral("Ctrl+B"));
+    // Alt, E, U as the platform delivers them: U goes to the open menu, and
+    // its release then comes to the pane, which never saw its press.
+    for (const char *expected : {"abc", "<B>abc</B>", "abc"}) {
+        QTest::keyClick(&w.mains(), Qt::Key_E, Qt::AltModifier);
+        QWidget *menu = QApplication::activePopupWidget();
+        QVERIFY(menu);
+        QTest::keyPress(menu, Qt::Key_U);
+        QTest::keyRelease(&w.mains(), Qt::Key_U);
+        QCOMPARE(w.mains().Text(), QString::fromLatin1(expected));
+    }
 }
 
 void MarkupTest::heldKeyUndoesOnlyTheLastRepeat()

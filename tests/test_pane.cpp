@@ -3,6 +3,9 @@
 #include "editor/edit_pane.h"
 #include "editor/pane_text.h"
 
+#include <QApplication>
+#include <QClipboard>
+#include <QInputMethodEvent>
 #include <QRandomGenerator>
 #include <QTest>
 
@@ -37,6 +40,11 @@ private slots:
     void qtReportingTooWideAChangeLosesNoLineEnd();
     void replaceAllChangesOnlyWhatDiffers_data();
     void replaceAllChangesOnlyWhatDiffers();
+    void lineEndsThatMeetBecomeOne_data();
+    void lineEndsThatMeetBecomeOne();
+    void everyLineBreakShownIsALineEnd();
+    void cancelledReadingDoesNotComeBack_data();
+    void cancelledReadingDoesNotComeBack();
 
 private:
     EditPane *m_pane = nullptr;
@@ -132,10 +140,10 @@ void PaneTest::qtReportingTooWideAChangeLosesNoLineEnd()
     PaneText text;
     text.setText(QStringLiteral("a\nb\r\nc\rd"));
     // Qt says the whole text changed, while only "c" became "C".
-    text.applyDocumentChange(0, 7, QStringLiteral("a\u2029b\u2029C\u2029d"));
+    QVERIFY(text.applyDocumentChange(0, 7, QStringLiteral("a\u2029b\u2029C\u2029d")).empty());
     QCOMPARE(text.text(), QStringLiteral("a\nb\r\nC\rd"));
     // A real new line end is the editor's own.
-    text.applyDocumentChange(1, 0, QStringLiteral("\u2029"));
+    QVERIFY(text.applyDocumentChange(1, 0, QStringLiteral("\u2029")).empty());
     QCOMPARE(text.text(), QStringLiteral("a\r\n\nb\r\nC\rd"));
     QCOMPARE(text.toText(text.documentLength()), text.text().size());
 }
@@ -144,23 +152,120 @@ void PaneTest::replaceAllChangesOnlyWhatDiffers_data()
 {
     QTest::addColumn<QString>("from");
     QTest::addColumn<QString>("to");
-    QTest::newRow("tags taken back") << QStringLiteral("abc <B>def</B>\r\nx") << QStringLiteral("abc def\r\nx");
-    QTest::newRow("to empty") << QStringLiteral("a\r\nb") << QString();
-    QTest::newRow("from empty") << QString() << QStringLiteral("a\nb\r\n");
-    QTest::newRow("a line end split") << QStringLiteral("a\r\nb") << QStringLiteral("a\rb");
-    QTest::newRow("CR LF from CR") << QStringLiteral("a\rb") << QStringLiteral("a\r\nb");
-    QTest::newRow("LF joins a CR") << QStringLiteral("a\r\r\nb") << QStringLiteral("a\r\nb");
+    QTest::addColumn<bool>("hidden");
+    QTest::newRow("tags taken back") << QStringLiteral("abc <B>def</B>\r\nx") << QStringLiteral("abc def\r\nx") << false;
+    QTest::newRow("to empty") << QStringLiteral("a\r\nb") << QString() << false;
+    QTest::newRow("from empty") << QString() << QStringLiteral("a\nb\r\n") << false;
+    QTest::newRow("a line end split") << QStringLiteral("a\r\nb") << QStringLiteral("a\rb") << false;
+    QTest::newRow("CR LF from CR") << QStringLiteral("a\rb") << QStringLiteral("a\r\nb") << false;
+    QTest::newRow("LF joins a CR") << QStringLiteral("a\r\r\nb") << QStringLiteral("a\r\nb") << false;
+    QTest::newRow("hidden, nothing shared") << QStringLiteral("abc") << QStringLiteral("xyz\r\n") << true;
+    QTest::newRow("hidden, end shared") << QStringLiteral("abc") << QStringLiteral("xbc") << true;
 }
 
 void PaneTest::replaceAllChangesOnlyWhatDiffers()
 {
     QFETCH(QString, from);
     QFETCH(QString, to);
+    QFETCH(bool, hidden);
+    m_pane->setVisible(!hidden);
     m_pane->setText(from);
     m_pane->replaceAllCaretAtEnd(to);
     QCOMPARE(m_pane->Text(), to);
+    QCOMPARE(m_pane->SelStart(), to.size());
+    m_pane->show();
     QCOMPARE(shown(*m_pane), withLf(to));
     QCOMPARE(m_pane->SelStart(), to.size());
+}
+
+void PaneTest::lineEndsThatMeetBecomeOne_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("start");
+    QTest::addColumn<int>("length");
+    QTest::addColumn<QString>("typed"); // "<Del>": the Delete key; else set as SelText
+    QTest::addColumn<QString>("result");
+    QTest::newRow("the line between deleted by key") << "a\rX\nb" << 2 << 1 << "<Del>" << "a\r\nb";
+    QTest::newRow("CR put before a LF") << "\n" << 0 << 0 << "\r" << "\r\n";
+    QTest::newRow("LF put after a CR") << "a\r" << 2 << 0 << "\nb" << "a\r\nb";
+    QTest::newRow("both edges") << "a\rX\nb" << 2 << 1 << "\n1\r" << "a\r\n1\r\nb";
+    QTest::newRow("LF before a CR stays two") << "a\nX\rb" << 2 << 1 << "<Del>" << "a\n\rb";
+}
+
+void PaneTest::lineEndsThatMeetBecomeOne()
+{
+    QFETCH(QString, text);
+    QFETCH(int, start);
+    QFETCH(int, length);
+    QFETCH(QString, typed);
+    QFETCH(QString, result);
+    m_pane->setText(text);
+    m_pane->setSelStart(start);
+    m_pane->setSelLength(length);
+    if (typed == QLatin1String("<Del>"))
+        QTest::keyClick(m_pane, Qt::Key_Delete);
+    else
+        m_pane->setSelText(typed);
+    QCOMPARE(m_pane->Text(), result);
+    // The pane shows what the file reopened would show, and no position
+    // falls between the CR and the LF.
+    QCOMPARE(shown(*m_pane), withLf(result));
+    for (int i = 0; i <= result.size(); ++i) {
+        m_pane->setSelStart(i);
+        const qsizetype at = m_pane->SelStart();
+        QVERIFY2(at == 0 || result[at - 1] != u'\r' || at == result.size() || result[at] != u'\n',
+                 qPrintable(QStringLiteral("position %1 inside a CR LF").arg(at)));
+    }
+}
+
+void PaneTest::everyLineBreakShownIsALineEnd()
+{
+    m_pane->setText(QStringLiteral("ab"));
+    m_pane->setSelStart(1);
+    QTest::keyClick(m_pane, Qt::Key_Return, Qt::ShiftModifier);
+    QCOMPARE(m_pane->Text(), QStringLiteral("a\r\nb"));
+    // The pane's own paste and whatever SelText is given.
+    QGuiApplication::clipboard()->setText(QStringLiteral("1\u20282\u20293\n"));
+    QTest::keyClick(m_pane, Qt::Key_Insert, Qt::ShiftModifier);
+    m_pane->setSelText(QStringLiteral("\u2028"));
+    QCOMPARE(m_pane->Text(), QStringLiteral("a\r\n1\r\n2\r\n3\r\n\r\nb"));
+    QCOMPARE(shown(*m_pane), withLf(m_pane->Text()));
+}
+
+void PaneTest::cancelledReadingDoesNotComeBack_data()
+{
+    // Composition events in the order the platform sends them: P preedit,
+    // E the preedit emptied without a commit, C commit, K a key press.
+    QTest::addColumn<QStringList>("events");
+    QTest::addColumn<QString>("result");
+    QTest::newRow("reading withdrawn, then committed on request")
+        << QStringList{"Pさくら", "E", "Cさくら"} << QString();
+    QTest::newRow("ordinary commit after a preedit") << QStringList{"Pかんじ", "C漢字"} << QStringLiteral("漢字");
+    QTest::newRow("a key came in between") << QStringList{"Pさくら", "E", "K", "Cさくら"} << QStringLiteral("さくら");
+    QTest::newRow("a new composition in between")
+        << QStringList{"Pさくら", "E", "Pさ", "Cさくら"} << QStringLiteral("さくら");
+    QTest::newRow("another text committed") << QStringList{"Pさくら", "E", "C桜"} << QStringLiteral("桜");
+    QTest::newRow("only the first such commit") << QStringList{"Pさくら", "E", "Cさくら", "Cさくら"}
+                                                << QStringLiteral("さくら");
+}
+
+void PaneTest::cancelledReadingDoesNotComeBack()
+{
+    QFETCH(QStringList, events);
+    QFETCH(QString, result);
+    m_pane->setText(QString());
+    for (const QString &event : events) {
+        const QString text = event.mid(1);
+        if (event.front() == u'K') {
+            QTest::keyClick(m_pane, Qt::Key_Shift);
+            continue;
+        }
+        QInputMethodEvent e(event.front() == u'P' ? text : QString(), {});
+        if (event.front() == u'C')
+            e.setCommitString(text);
+        QApplication::sendEvent(m_pane, &e);
+    }
+    QCOMPARE(m_pane->Text(), result);
 }
 
 QTEST_MAIN(PaneTest)

@@ -204,8 +204,14 @@ void WindowTest::disabledItemsLeaveTheirKeysDead()
     w.fakes.clipboard.content = QStringLiteral("kept");
     for (const char *key : {"Ctrl+C", "Ctrl+X", "Del"})
         w.press(QString::fromLatin1(key));
+    QTest::keyClick(&w.mains(), Qt::Key_Delete, Qt::KeypadModifier); // the keypad's, NumLock off
     QCOMPARE(w.fakes.clipboard.content, QStringLiteral("kept"));
     QCOMPARE(w.mains().Text(), QStringLiteral("abc"));
+    w.openEditMenu(); // enabled again: the keypad's Delete is the menu's too
+    QTest::keyClick(&w.mains(), Qt::Key_Delete, Qt::KeypadModifier);
+    QCOMPARE(w.mains().Text(), QStringLiteral("ac"));
+    QCOMPARE(w.form->undoPair().after, QStringLiteral("ac"));
+    w.mains().setText(QStringLiteral("abc"));
 
     w.trigger("rightturn"); // Mains2 follows with nothing selected
     w.mains2().setSelLength(1);

@@ -40,28 +40,9 @@ void cutSelection(EditPane &pane, Clipboard &clipboard)
     pane.setSelText(QString());
 }
 
-QString withPaneLineEnds(const QString &text)
-{
-    QString result;
-    result.reserve(text.size());
-    const qsizetype n = text.size();
-    for (qsizetype i = 0; i < n; ++i) {
-        const QChar c = text[i];
-        if (c == u'\r' && i + 1 < n && text[i + 1] == u'\n') {
-            result += u"\r\n";
-            ++i;
-        } else if (c == u'\n' || c == u'\r') {
-            result += u"\r\n";
-        } else {
-            result += c;
-        }
-    }
-    return result;
-}
-
 void pasteClipboard(EditPane &pane, const Clipboard &clipboard)
 {
-    pane.setSelText(withPaneLineEnds(clipboard.text()));
+    pane.setSelText(PaneText::withOwnLineEnds(clipboard.text()));
 }
 
 void deleteSelection(EditPane &pane)

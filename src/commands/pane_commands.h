@@ -26,7 +26,4 @@ void selectAll(EditPane &pane);
 void insertTime(EditPane &pane, const QDateTime &now);
 void insertDate(EditPane &pane, const QDateTime &now);
 
-// Text from other programs comes with LF line ends; the pane's own are CR LF.
-QString withPaneLineEnds(const QString &text);
-
 } // namespace holvane

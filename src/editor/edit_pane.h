@@ -5,6 +5,7 @@
 #include <QKeySequence>
 #include <QList>
 #include <QPlainTextEdit>
+#include <QSet>
 
 namespace holvane {
 
@@ -55,12 +56,19 @@ protected:
     bool event(QEvent *e) override;
     void keyPressEvent(QKeyEvent *e) override;
     void keyReleaseEvent(QKeyEvent *e) override;
+    void focusOutEvent(QFocusEvent *e) override;
     void inputMethodEvent(QInputMethodEvent *e) override;
     void mouseReleaseEvent(QMouseEvent *e) override;
+    void insertFromMimeData(const QMimeData *source) override;
 
 private:
+    enum class Caret { AtStart, AtEnd };
+
     bool isReserved(const QKeyEvent *e) const;
+    bool dropsWithdrawnReading(const QInputMethodEvent *e);
     void onContentsChange(int position, int removed, int added);
+    void joinLineEnds(const PaneText::Joins &joins);
+    void setTextWithCaret(const QString &text, Caret caret);
     // A hidden pane takes its text into the document only when it shows:
     // nobody sees or edits it before, and a big document costs a
     // quarter of a second per pane to lay out.
@@ -71,6 +79,13 @@ private:
     QList<QKeySequence> m_reserved;
     bool m_ownEdit = false;
     bool m_documentStale = false;
+    Caret m_caretOnLoad = Caret::AtStart;
+    // Keys whose press this pane received and whose release is still to come.
+    QSet<quint64> m_keysDown;
+    // The input method's reading as it stood before the last composition
+    // event, and the reading that event withdrew without a commit.
+    QString m_preedit;
+    QString m_withdrawn;
 };
 
 } // namespace holvane

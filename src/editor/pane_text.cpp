@@ -6,6 +6,7 @@ namespace holvane {
 namespace {
 
 constexpr char16_t kParagraphSeparator = 0x2029;
+constexpr char16_t kLineSeparator = 0x2028;
 
 struct Parsed {
     qsizetype documentLength = 0;
@@ -32,6 +33,25 @@ Parsed parse(QStringView text)
 bool PaneText::isLineEndCharacter(char16_t c)
 {
     return c == u'\n' || c == u'\r' || c == kParagraphSeparator || c == 0xFDD0 || c == 0xFDD1;
+}
+
+QString PaneText::withOwnLineEnds(QStringView text)
+{
+    QString result;
+    result.reserve(text.size());
+    const qsizetype n = text.size();
+    for (qsizetype i = 0; i < n; ++i) {
+        const char16_t c = text[i].unicode();
+        if (c == u'\r' && i + 1 < n && text[i + 1] == u'\n') {
+            result += u"\r\n";
+            ++i;
+        } else if (c == u'\n' || c == u'\r' || c == kParagraphSeparator || c == kLineSeparator) {
+            result += u"\r\n";
+        } else {
+            result += QChar(c);
+        }
+    }
+    return result;
 }
 
 void PaneText::setText(const QString &text)
@@ -70,7 +90,7 @@ bool PaneText::isCrLfAt(qsizetype documentPosition) const
     return std::binary_search(m_crLf.begin(), m_crLf.end(), documentPosition);
 }
 
-void PaneText::replace(qsizetype position, qsizetype removed, QStringView fragment)
+PaneText::Joins PaneText::replace(qsizetype position, qsizetype removed, QStringView fragment)
 {
     position = std::clamp<qsizetype>(position, 0, m_documentLength);
     removed = std::clamp<qsizetype>(removed, 0, m_documentLength - position);
@@ -89,9 +109,33 @@ void PaneText::replace(qsizetype position, qsizetype removed, QStringView fragme
     const auto added = m_crLf.insert(at, parsed.crLf.begin(), parsed.crLf.end());
     std::for_each(added, added + qsizetype(parsed.crLf.size()), [&](qsizetype &p) { p += position; });
     m_documentLength += shift;
+
+    // Only the edges of the fragment can bring a CR and an LF together; the
+    // later edge first, so that the earlier position stays valid.
+    Joins joins;
+    if (const auto after = joinAt(from + fragment.size()))
+        joins.push_back(*after);
+    if (!fragment.isEmpty())
+        if (const auto before = joinAt(from))
+            joins.push_back(*before);
+    return joins;
 }
 
-void PaneText::applyDocumentChange(qsizetype position, qsizetype removed, QStringView added)
+std::optional<qsizetype> PaneText::joinAt(qsizetype boundary)
+{
+    if (boundary <= 0 || boundary >= m_text.size() || m_text[boundary - 1] != u'\r' || m_text[boundary] != u'\n')
+        return std::nullopt;
+    const qsizetype cr = toDocument(boundary - 1);
+    if (isCrLfAt(cr))
+        return std::nullopt; // already one line end
+    const auto at = std::lower_bound(m_crLf.begin(), m_crLf.end(), cr);
+    std::for_each(at, m_crLf.end(), [](qsizetype &p) { --p; }); // all lie past the LF
+    m_crLf.insert(at, cr);
+    --m_documentLength;
+    return cr;
+}
+
+PaneText::Joins PaneText::applyDocumentChange(qsizetype position, qsizetype removed, QStringView added)
 {
     position = std::clamp<qsizetype>(position, 0, m_documentLength);
     removed = std::clamp<qsizetype>(removed, 0, m_documentLength - position);
@@ -123,7 +167,7 @@ void PaneText::applyDocumentChange(qsizetype position, qsizetype removed, QStrin
         else
             fragment += c;
     }
-    replace(position + prefix, removed - prefix - suffix, fragment);
+    return replace(position + prefix, removed - prefix - suffix, fragment);
 }
 
 } // namespace holvane

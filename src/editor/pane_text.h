@@ -3,6 +3,7 @@
 #include <QString>
 #include <QStringView>
 
+#include <optional>
 #include <vector>
 
 namespace holvane {
@@ -30,21 +31,36 @@ public:
     qsizetype toDocument(qsizetype textIndex) const;
     qsizetype toText(qsizetype documentPosition) const;
 
+    // Where an edit made a lone CR and a lone LF adjacent, they are one CR LF
+    // from then on, as they would be in the file reopened; the document still
+    // shows two line ends there and must drop its separator at each of these
+    // document positions, given last first.
+    using Joins = std::vector<qsizetype>;
+
     // Replaces document positions [position, position + removed) by a
     // fragment in the documents' own form (its line ends kept as they are).
-    void replace(qsizetype position, qsizetype removed, QStringView fragment);
+    [[nodiscard]] Joins replace(qsizetype position, qsizetype removed, QStringView fragment);
 
     // Applies a change read back from the document: `added` is the new text of
     // the changed range as QTextDocument holds it, U+2029 for a line end. Parts
     // that did not really change keep their own line ends; line ends that are
     // new become CR LF, the editor's own.
-    void applyDocumentChange(qsizetype position, qsizetype removed, QStringView added);
+    [[nodiscard]] Joins applyDocumentChange(qsizetype position, qsizetype removed, QStringView added);
 
     // The characters that QTextCursor::insertText turns into a block separator.
     static bool isLineEndCharacter(char16_t c);
 
+    // Text that comes from outside (the clipboard, a drop, the keyboard) with
+    // every line end it may carry (LF, CR, CR LF, U+2028, U+2029) turned into
+    // the editor's own CR LF: whatever the pane shows as a line break is then
+    // a line end of the document, and one that any encoding can write.
+    static QString withOwnLineEnds(QStringView text);
+
 private:
     bool isCrLfAt(qsizetype documentPosition) const;
+    // Joins a lone CR that ends just before text index `boundary` with the
+    // lone LF that starts there; returns the CR's document position.
+    std::optional<qsizetype> joinAt(qsizetype boundary);
 
     QString m_text;
     qsizetype m_documentLength = 0;
