@@ -112,6 +112,8 @@ void EditCommandsTest::timeAndDateTexts_data()
     QTest::newRow("first days and months") << QDateTime(QDate(2027, 1, 5), QTime(9, 5, 3)) << "ja_JP" << "9:05:03"
                                            << "1/5";
     QTest::newRow("midnight") << QDateTime(QDate(2027, 9, 9), QTime(0, 0, 0)) << "ja_JP" << "0:00:00" << "9/9";
+    QTest::newRow("Finnish separator") << QDateTime(QDate(2027, 3, 4), QTime(21, 5, 3)) << "fi_FI" << "21.05.03"
+                                       << "3/4";
     QTest::newRow("American form") << QDateTime(QDate(2027, 12, 31), QTime(21, 5, 3)) << "en_US"
                                    << "9:05:03\u202FPM" << "12/31";
 }

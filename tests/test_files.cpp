@@ -7,8 +7,15 @@
 #include <QPushButton>
 #include <QTemporaryDir>
 
+#include "documents/document_file.h"
+
+#include <grp.h>
+#include <pwd.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <sys/xattr.h>
+#include <unistd.h>
 
 using namespace holvane;
 using namespace holvane::testing;
@@ -46,6 +53,8 @@ private slots:
     void failuresAndCancelsChangeNothing();
     void fullDiskLeavesTheOldFileWhole();
     void saveKeepsPermissionsAndSymbolicLinks();
+    void saveKeepsTheFilesIdentity_data();
+    void saveKeepsTheFilesIdentity();
     void unencodableCharactersAreNeverWrittenSilently();
     void newAsksBeepsAndEmptiesTheDocument();
 
@@ -135,6 +144,7 @@ void FilesTest::failuresAndCancelsChangeNothing_data()
     QTest::newRow("save into a missing folder") << "saves" << "no/such/folder/x.htm";
     QTest::newRow("save onto a folder") << "saves" << "sub";
     QTest::newRow("save to a device that refuses data") << "saves" << "/dev/full";
+    QTest::newRow("save onto a FIFO") << "saves" << "fifo"; // a hang here would be the failure
 }
 
 void FilesTest::failuresAndCancelsChangeNothing()
@@ -206,6 +216,72 @@ void FilesTest::saveKeepsPermissionsAndSymbolicLinks()
     struct stat info {};
     QCOMPARE(stat(QFile::encodeName(path("target.htm")).constData(), &info), 0);
     QCOMPARE(info.st_mode & 0777, mode_t(0640));
+}
+
+void FilesTest::saveKeepsTheFilesIdentity_data()
+{
+    QTest::addColumn<QString>("situation");
+    QTest::newRow("hard link") << "link";
+    QTest::newRow("another user's file") << "owner";
+    QTest::newRow("writable file in a folder the saver cannot write") << "folder";
+    QTest::newRow("extended attribute") << "xattr";
+}
+
+void FilesTest::saveKeepsTheFilesIdentity()
+{
+    QFETCH(QString, situation);
+    if (::geteuid() != 0)
+        QSKIP("needs root to set the scene");
+    const passwd *nobody = ::getpwnam("nobody");
+    QVERIFY(nobody);
+    QDir(m_dir.path()).mkdir(QStringLiteral("scene"));
+    const QString folder = path("scene");
+    const QString doc = folder + QStringLiteral("/doc.htm");
+    const QByteArray docName = QFile::encodeName(doc);
+    QFile::remove(doc);
+    writeBytes(doc, "old");
+
+    if (situation == QLatin1String("link"))
+        QCOMPARE(::link(docName.constData(), QFile::encodeName(folder + QStringLiteral("/other.htm")).constData()), 0);
+    if (situation == QLatin1String("owner") || situation == QLatin1String("folder"))
+        QCOMPARE(::chown(docName.constData(), nobody->pw_uid, nobody->pw_gid), 0);
+    if (situation == QLatin1String("xattr") && ::setxattr(docName.constData(), "user.holvane", "kept", 4, 0) != 0)
+        QSKIP("no user extended attributes on this file system");
+
+    if (situation == QLatin1String("folder")) {
+        // As nobody, in a folder only root can write to.
+        QCOMPARE(::chmod(QFile::encodeName(m_dir.path()).constData(), 0755), 0);
+        QCOMPARE(::chmod(QFile::encodeName(folder).constData(), 0555), 0);
+        const pid_t child = ::fork();
+        if (child == 0) {
+            const bool dropped = ::setgroups(0, nullptr) == 0 && ::setresgid(nobody->pw_gid, nobody->pw_gid, nobody->pw_gid) == 0
+                                 && ::setresuid(nobody->pw_uid, nobody->pw_uid, nobody->pw_uid) == 0;
+            ::_exit(dropped && !writeDocument(doc, "new") ? 0 : 1);
+        }
+        int status = -1;
+        QCOMPARE(::waitpid(child, &status, 0), child);
+        ::chmod(QFile::encodeName(folder).constData(), 0755);
+        QVERIFY(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    } else {
+        QCOMPARE(writeDocument(doc, "new"), std::nullopt);
+    }
+
+    QCOMPARE(readBytes(doc), QByteArray("new"));
+    struct stat info {};
+    QCOMPARE(::stat(docName.constData(), &info), 0);
+    if (situation == QLatin1String("link")) {
+        QCOMPARE(readBytes(folder + QStringLiteral("/other.htm")), QByteArray("new"));
+        QCOMPARE(info.st_nlink, nlink_t(2));
+    }
+    if (situation == QLatin1String("owner") || situation == QLatin1String("folder")) {
+        QCOMPARE(info.st_uid, nobody->pw_uid);
+        QCOMPARE(info.st_gid, nobody->pw_gid);
+    }
+    if (situation == QLatin1String("xattr")) {
+        char value[8] = {};
+        QCOMPARE(::getxattr(docName.constData(), "user.holvane", value, sizeof value), ssize_t(4));
+        QCOMPARE(QByteArray(value), QByteArray("kept"));
+    }
 }
 
 void FilesTest::unencodableCharactersAreNeverWrittenSilently()

@@ -85,6 +85,8 @@ void ToolsTest::sheetCountShowsTheActivePane()
         QCOMPARE(dialog->windowTitle(), QStringLiteral("枚数確認"));
         QCOMPARE(label(dialog, "Label1"), QStringLiteral("400字詰原稿用紙："));
         shown = label(dialog, "maisu");
+        QTest::keyClick(dialog, Qt::Key_Escape); // no cancel key
+        QVERIFY(dialog->isVisible());
         QTest::keyClick(dialog, Qt::Key_Return); // OK has the focus
     });
     w.press(QStringLiteral("Ctrl+Q"));
@@ -96,6 +98,8 @@ void ToolsTest::okAppliesColoursAndFontToBothPanes()
 {
     Window w;
     inSettings(w, [](QWidget *dialog) { // untouched: nothing changes
+        QTest::keyClick(dialog, Qt::Key_Escape); // no button answers Escape
+        QVERIFY(dialog->isVisible());
         QCOMPARE(label(dialog, "viewfont"), QStringLiteral("Aaあ漢"));
         QCOMPARE(label(dialog, "sizeviewer"), QStringLiteral("12"));
         click(dialog, "Oka");
@@ -174,6 +178,9 @@ void ToolsTest::aboutBoxClosesOnClickOrEnterOnly()
         about.show();
         QVERIFY(QTest::qWaitForWindowExposed(&about));
         QCOMPARE(label(&about, "Label1"), QStringLiteral("holvas version 1.20"));
+        const QImage shot = about.grab().toImage(); // a raised frame, over the picture too
+        QCOMPARE(shot.pixel(0, shot.height() / 2), about.palette().color(QPalette::Light).rgb());
+        QCOMPARE(shot.pixel(shot.width() - 1, shot.height() / 2), about.palette().color(QPalette::Shadow).rgb());
         for (const Qt::Key key : {Qt::Key_Escape, Qt::Key_Space, Qt::Key_A})
             QTest::keyClick(&about, key);
         QVERIFY(about.isVisible());

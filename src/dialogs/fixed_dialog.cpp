@@ -2,6 +2,7 @@
 
 #include "platform/twips.h"
 
+#include <QKeyEvent>
 #include <QScreen>
 
 namespace holvane {
@@ -42,6 +43,15 @@ void FixedDialog::showEvent(QShowEvent *event)
     QDialog::showEvent(event);
     if (const QScreen *s = screen())
         move(s->availableGeometry().center() - rect().center());
+}
+
+void FixedDialog::keyPressEvent(QKeyEvent *event)
+{
+    if (event->key() == Qt::Key_Escape) {
+        event->accept();
+        return;
+    }
+    QDialog::keyPressEvent(event);
 }
 
 } // namespace holvane

@@ -20,6 +20,8 @@ protected:
     // label sized to fit its text is moved right so that the two do not overlap.
     static void keepRightOf(QWidget *control, const QWidget *label);
     void showEvent(QShowEvent *event) override;
+    // These dialogs have no cancel key: Escape does nothing.
+    void keyPressEvent(QKeyEvent *event) override;
 };
 
 } // namespace holvane

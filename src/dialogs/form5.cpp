@@ -3,8 +3,33 @@
 #include <QIcon>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QPainter>
+#include <qdrawutil.h>
 
 namespace holvane {
+namespace {
+
+// The box has no title bar, but a fixed dialog frame all the same: a raised
+// two-pixel border drawn over everything else, since the picture reaches past
+// the box's edges.
+class DialogFrame : public QWidget {
+public:
+    explicit DialogFrame(QWidget *box) : QWidget(box)
+    {
+        setObjectName(QStringLiteral("frame"));
+        setAttribute(Qt::WA_TransparentForMouseEvents);
+        setGeometry(box->rect());
+    }
+
+protected:
+    void paintEvent(QPaintEvent *) override
+    {
+        QPainter painter(this);
+        qDrawWinPanel(&painter, rect(), palette(), false);
+    }
+};
+
+} // namespace
 
 Form5::Form5(QWidget *parent)
     : FixedDialog(QStringLiteral("Form5"), QString(), 3210, 1065, parent, Qt::FramelessWindowHint)
@@ -27,6 +52,7 @@ Form5::Form5(QWidget *parent)
     for (QLabel *label : {name, maker})
         if (label->geometry().right() >= width())
             label->move(std::max(0, width() - label->width() - 4), label->y());
+    new DialogFrame(this);
 }
 
 void Form5::mouseReleaseEvent(QMouseEvent *event)

@@ -22,11 +22,14 @@ struct ReadOutcome {
 // a FIFO or reads /dev/zero until memory runs out.
 ReadOutcome readDocument(const QString &path);
 
-// Writes a whole document file. An existing regular file is replaced only
-// once the new bytes are completely written and flushed, so a failed save
-// leaves the old file as it was; the file keeps its permissions, and a
-// symbolic link keeps pointing at the file it names, which is what gets
-// written. Returns the system's reason on failure.
+// Writes a whole document file and keeps the file what it was: an existing
+// file is replaced by a complete new one only where the new one can have the
+// old one's place, owner, group, ACLs and extended attributes (one link, a
+// folder that can be written, the system allowing the owner to be carried
+// over). Otherwise it is written in place, every step checked. A symbolic
+// link keeps pointing at the file it names, which is what gets written. A
+// FIFO or a socket is refused; a device is written in place. Returns the
+// system's reason on failure.
 std::optional<QString> writeDocument(const QString &path, const QByteArray &bytes);
 
 } // namespace holvane
