@@ -3,10 +3,12 @@
 // Undo, and opening and saving a file.
 //
 //   ./build/holvane_bench          (runs on Qt's offscreen platform)
+//   ./build/holvane_bench user     (only the documents as a user opens them)
 #include "editor/edit_pane.h"
 #include "app/form1.h"
 #include "documents/cp932_codec.h"
 #include "fakes.h"
+#include "user_bench.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -212,8 +214,18 @@ int main(int argc, char *argv[])
 {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
+    if (argc >= 4 && qstrcmp(argv[1], "--document") == 0)
+        return bench::documentChild(argc, argv);
     QApplication app(argc, argv);
     testing::FakeServices fakes;
+    const QString prose = QStringLiteral(
+        "日本語の文章をここに書きます。ひらがな、カタカナ、漢字が混ざった普通の段落です。"
+        "全角記号～や①②③、半角ｶﾀｶﾅも入ります。目次へ戻る前に、重要な点を赤い文字で示しました。"
+        "写真の説明文は短く、読みやすく書くのがよいでしょう。");
+    if (argc == 2 && qstrcmp(argv[1], "user") == 0) {
+        bench::userBenchmark(QCoreApplication::applicationFilePath(), prose);
+        return 0;
+    }
 
     const QString big = japaneseHtml(10'000'000);
     codec(big);
@@ -221,6 +233,7 @@ int main(int argc, char *argv[])
     pane(fakes.services(), japaneseHtml(1'000'000), "1 MB");
     pane(fakes.services(), big, "10 MB");
     files(fakes.services(), fakes.dialogs, big);
+    bench::userBenchmark(QCoreApplication::applicationFilePath(), prose);
 
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);

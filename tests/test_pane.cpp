@@ -8,15 +8,40 @@
 #include <QInputMethodEvent>
 #include <QRandomGenerator>
 #include <QTest>
+#include <QTextBlock>
 
 using namespace holvane;
 
 namespace {
 
-// What QPlainTextEdit shows, in the form Text would have with LF line ends.
+// What QPlainTextEdit shows, in the form Text would have with LF line ends:
+// a block separator is a line end unless the pane folded a long line there.
 QString shown(const EditPane &pane)
 {
-    return pane.document()->toRawText().replace(QChar(0x2029), u'\n');
+    pane.lineCount(); // the whole document, filled
+    const QString raw = pane.document()->toRawText();
+    QString lines;
+    for (qsizetype i = 0; i < raw.size(); ++i) {
+        if (raw[i] != QChar(0x2029))
+            lines += raw[i];
+        else if (!pane.model().isSoftBreak(i))
+            lines += u'\n';
+    }
+    return lines;
+}
+
+// Folds stay inside lines, no piece is empty or longer than the pane's limit.
+QString badFold(const EditPane &pane)
+{
+    for (QTextBlock b = pane.document()->begin(); b.isValid(); b = b.next()) {
+        if (b.length() - 1 > pane.model().pieceLength())
+            return QStringLiteral("a piece of %1 characters").arg(b.length() - 1);
+        const bool foldAfter = pane.model().isSoftBreak(b.position() + b.length() - 1);
+        const bool foldBefore = b.position() > 0 && pane.model().isSoftBreak(b.position() - 1);
+        if ((foldAfter || foldBefore) && b.length() == 1)
+            return QStringLiteral("an empty piece at %1").arg(b.position());
+    }
+    return QString();
 }
 
 QString withLf(QString text)
@@ -36,7 +61,9 @@ private slots:
     void textComesBackExactly();
     void selectionCountsCrLfAsTwo();
     void typingKeepsOtherLineEnds();
+    void randomEditsKeepTextAndDocumentInStep_data();
     void randomEditsKeepTextAndDocumentInStep();
+    void longLinesFoldWithoutTouchingTheText();
     void qtReportingTooWideAChangeLosesNoLineEnd();
     void replaceAllChangesOnlyWhatDiffers_data();
     void replaceAllChangesOnlyWhatDiffers();
@@ -114,30 +141,104 @@ void PaneTest::typingKeepsOtherLineEnds()
     QCOMPARE(m_pane->Text(), QStringLiteral("a日本b\rc"));
 }
 
+void PaneTest::randomEditsKeepTextAndDocumentInStep_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::newRow("short lines") << QStringLiteral("<HTML>\r\n<BODY>\nあいう\rえお\r\n</BODY>\r\n</HTML>");
+    QString minified = QStringLiteral("<P>");
+    while (minified.size() < 2600)
+        minified += QStringLiteral("<B>太字</B>base64+/=");
+    QTest::newRow("a line folded in pieces") << QStringLiteral("a\r\n") + minified + QStringLiteral("\r\nz");
+}
+
 void PaneTest::randomEditsKeepTextAndDocumentInStep()
 {
+    QFETCH(QString, text);
     QRandomGenerator random(1234);
-    m_pane->setText(QStringLiteral("<HTML>\r\n<BODY>\nあいう\rえお\r\n</BODY>\r\n</HTML>"));
+    m_pane->setText(text);
     const Qt::Key keys[] = {Qt::Key_Return, Qt::Key_Backspace, Qt::Key_Delete, Qt::Key_Left, Qt::Key_Right,
                             Qt::Key_Up, Qt::Key_Down, Qt::Key_A, Qt::Key_Less, Qt::Key_End, Qt::Key_Home};
+    const QString inserts[] = {QStringLiteral("x\ny"), QStringLiteral("\r\n"), QString(700, u'w'), QString()};
     for (int step = 0; step < 1500; ++step) {
         const int choice = random.bounded(int(std::size(keys)) + 3);
         if (choice < int(std::size(keys))) {
             QTest::keyClick(m_pane, keys[choice], random.bounded(4) == 0 ? Qt::ShiftModifier : Qt::NoModifier);
         } else if (choice == int(std::size(keys))) {
-            m_pane->setSelText(random.bounded(2) ? QStringLiteral("x\ny") : QStringLiteral("\r\n"));
+            m_pane->setSelText(inserts[random.bounded(int(std::size(inserts)))]);
         } else {
             m_pane->setSelStart(random.bounded(int(m_pane->Text().size() + 1)));
-            m_pane->setSelLength(random.bounded(5));
+            m_pane->setSelLength(random.bounded(random.bounded(2) ? 5 : 1500));
         }
         if (withLf(m_pane->Text()) != shown(*m_pane))
             QFAIL(qPrintable(QStringLiteral("out of step after step %1").arg(step)));
+        if (const QString bad = badFold(*m_pane); !bad.isEmpty())
+            QFAIL(qPrintable(QStringLiteral("%1 after step %2").arg(bad).arg(step)));
     }
+}
+
+void PaneTest::longLinesFoldWithoutTouchingTheText()
+{
+    QString line;
+    while (line.size() < 3000)
+        line += QStringLiteral("<TD>表</TD>abc ");
+    const QString text = QStringLiteral("<TR>\r\n") + line + QStringLiteral("\r\n</TR>");
+    m_pane->setText(text);
+    QCOMPARE(m_pane->lineCount(), 3);
+    QVERIFY(m_pane->document()->blockCount() > 3);
+    QCOMPARE(shown(*m_pane), withLf(text));
+    QCOMPARE(badFold(*m_pane), QString());
+    for (qsizetype i = 0; i <= text.size(); ++i) { // every place is reachable, and only once
+        m_pane->setSelStart(i);
+        if (m_pane->SelStart() != i && !(text[i - 1] == u'\r' && text[i] == u'\n'))
+            QFAIL(qPrintable(QStringLiteral("SelStart %1 came back as %2").arg(i).arg(m_pane->SelStart())));
+    }
+    const QTextBlock firstPiece = m_pane->document()->findBlockByNumber(1);
+    const qsizetype fold = m_pane->model().toText(firstPiece.position() + firstPiece.length() - 1);
+
+    // A selection across the fold reads and changes the text, not the display.
+    m_pane->setSelStart(fold - 3);
+    m_pane->setSelLength(6);
+    QCOMPARE(m_pane->SelText(), text.mid(fold - 3, 6));
+    m_pane->setSelText(QStringLiteral("<B>") + m_pane->SelText() + QStringLiteral("</B>"));
+    QString expected = text;
+    expected.insert(fold + 3, QStringLiteral("</B>")).insert(fold - 3, QStringLiteral("<B>"));
+    QCOMPARE(m_pane->Text(), expected);
+
+    // Keys at a fold: the arrows step over it as over nothing, Backspace
+    // and typing act on the characters on either side.
+    m_pane->setText(text);
+    QTextCursor atFold = m_pane->textCursor();
+    atFold.setPosition(firstPiece.position() + firstPiece.length()); // the start of the next piece
+    m_pane->setTextCursor(atFold);
+    QCOMPARE(m_pane->SelStart(), fold);
+    QTest::keyClick(m_pane, Qt::Key_Left);
+    QCOMPARE(m_pane->SelStart(), fold - 1);
+    QTest::keyClick(m_pane, Qt::Key_Right);
+    QTest::keyClick(m_pane, Qt::Key_Right);
+    QCOMPARE(m_pane->SelStart(), fold + 1);
+    QTest::keyClick(m_pane, Qt::Key_Left);
+    QTest::keyClick(m_pane, Qt::Key_Backspace);
+    expected = text;
+    expected.remove(fold - 1, 1);
+    QCOMPARE(m_pane->Text(), expected);
+
+    // A line end and an input method's commit right at the fold.
+    m_pane->setSelStart(fold - 1);
+    m_pane->setSelText(QStringLiteral("\r\n"));
+    expected.insert(fold - 1, QStringLiteral("\r\n"));
+    QInputMethodEvent commit;
+    commit.setCommitString(QStringLiteral("漢字"));
+    QApplication::sendEvent(m_pane, &commit);
+    expected.insert(fold + 1, QStringLiteral("漢字"));
+    QCOMPARE(m_pane->Text(), expected);
+    QCOMPARE(m_pane->lineCount(), 4);
+    QCOMPARE(shown(*m_pane), withLf(expected));
+    QCOMPARE(badFold(*m_pane), QString());
 }
 
 void PaneTest::qtReportingTooWideAChangeLosesNoLineEnd()
 {
-    PaneText text;
+    PaneText text(EditPane::kPieceLengthUnwrapped);
     text.setText(QStringLiteral("a\nb\r\nc\rd"));
     // Qt says the whole text changed, while only "c" became "C".
     QVERIFY(text.applyDocumentChange(0, 7, QStringLiteral("a\u2029b\u2029C\u2029d")).empty());

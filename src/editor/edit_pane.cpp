@@ -9,11 +9,17 @@
 #include <QScrollBar>
 #include <QTextBlock>
 #include <QTextCursor>
+#include <QTimer>
 
 #include <algorithm>
 
 namespace holvane {
 namespace {
+
+// What the document takes before the first paint, and then at each step of
+// filling: a screenful at most, and about 15 ms of building blocks.
+constexpr qsizetype kFirstScreen = 64 * 1024;
+constexpr qsizetype kFillStep = 512 * 1024;
 
 // The Windows family does not exist on Linux, where fontconfig would hand
 // out a proportional Latin font for it; name the Japanese fonts that stand in.
@@ -30,9 +36,61 @@ void registerFontSubstitutes()
     Q_UNUSED(done);
 }
 
+// The end of a step of filling: `size` characters on from `from`, then on to
+// the next block separator, so that no line end, and no CR LF, is cut.
+qsizetype stepEnd(const QString &shown, qsizetype from, qsizetype size)
+{
+    qsizetype at = std::min(from + size, shown.size());
+    while (at < shown.size()) {
+        const char16_t last = shown[at - 1].unicode();
+        if (PaneText::isLineEndCharacter(last) && !(last == u'\r' && shown[at] == u'\n'))
+            break;
+        ++at;
+    }
+    return at;
+}
+
+QString withFolds(const QString &text, const std::vector<qsizetype> &folds)
+{
+    if (folds.empty())
+        return text;
+    QString shown = text;
+    for (auto fold = folds.rbegin(); fold != folds.rend(); ++fold)
+        shown.insert(*fold, QChar(QChar::ParagraphSeparator));
+    return shown;
+}
+
+// The hardware key where the platform tells it: the key code of a release can
+// differ from its press when a modifier went up in between.
+quint64 keyIdentity(const QKeyEvent *e)
+{
+    return e->nativeScanCode() != 0 ? (quint64(1) << 32 | e->nativeScanCode()) : quint64(uint(e->key()));
+}
+
+// Alt alone only takes the keyboard to the menu bar. Were it recorded like
+// other keys, its press would overwrite the snapshot of the last change just
+// before the user reaches Undo in the edit menu, and Undo could never be
+// reached from the keyboard.
+bool opensMenuBar(const QKeyEvent *e)
+{
+    return e->key() == Qt::Key_Alt || e->key() == Qt::Key_AltGr;
+}
+
+bool movesByCharacterOrWord(const QKeyEvent *e)
+{
+    for (const auto key : {QKeySequence::MoveToNextChar, QKeySequence::MoveToPreviousChar,
+                           QKeySequence::SelectNextChar, QKeySequence::SelectPreviousChar,
+                           QKeySequence::MoveToNextWord, QKeySequence::MoveToPreviousWord,
+                           QKeySequence::SelectNextWord, QKeySequence::SelectPreviousWord})
+        if (e->matches(key))
+            return true;
+    return false;
+}
+
 } // namespace
 
-EditPane::EditPane(const QString &name, Wrap wrap, QWidget *parent) : QPlainTextEdit(parent)
+EditPane::EditPane(const QString &name, Wrap wrap, QWidget *parent)
+    : QPlainTextEdit(parent), m_text(wrap == Wrap::None ? kPieceLengthUnwrapped : kPieceLengthWrapped)
 {
     setObjectName(name);
     registerFontSubstitutes();
@@ -48,6 +106,8 @@ EditPane::EditPane(const QString &name, Wrap wrap, QWidget *parent) : QPlainText
     }
     setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     connect(document(), &QTextDocument::contentsChange, this, &EditPane::onContentsChange);
+    // Dragging the scroll bar while the document fills reaches its real end.
+    connect(verticalScrollBar(), &QAbstractSlider::actionTriggered, this, &EditPane::completeDocument);
 }
 
 void EditPane::setText(const QString &text)
@@ -59,6 +119,7 @@ void EditPane::setTextWithCaret(const QString &text, Caret caret)
 {
     m_text.setText(text);
     m_caretOnLoad = caret;
+    m_display = QString();
     const bool explicitlyHidden = testAttribute(Qt::WA_WState_ExplicitShowHide) && testAttribute(Qt::WA_WState_Hidden);
     if (explicitlyHidden)
         m_documentStale = true;
@@ -70,23 +131,81 @@ void EditPane::loadDocument()
 {
     QScopedValueRollback guard(m_ownEdit, true);
     m_documentStale = false;
-    setPlainText(m_text.text());
+    const QString shown = m_text.shownText();
+    const qsizetype first = stepEnd(shown, 0, kFirstScreen);
+    if (first < shown.size()) {
+        setPlainText(shown.left(first));
+        m_display = shown;
+        m_shown = first;
+    } else {
+        setPlainText(shown);
+        m_display = QString();
+    }
+    if (m_caretOnLoad == Caret::AtEnd)
+        completeDocument();
     QTextCursor c = textCursor();
     c.movePosition(m_caretOnLoad == Caret::AtEnd ? QTextCursor::End : QTextCursor::Start);
     setTextCursor(c);
 }
 
+void EditPane::fillSome()
+{
+    m_fillScheduled = false;
+    if (!isFilling())
+        return;
+    QScopedValueRollback guard(m_ownEdit, true);
+    const qsizetype end = stepEnd(m_display, m_shown, kFillStep);
+    QTextCursor c(document());
+    c.movePosition(QTextCursor::End);
+    c.insertText(m_display.mid(m_shown, end - m_shown));
+    m_shown = end;
+    if (m_shown < m_display.size()) {
+        m_fillScheduled = true;
+        QTimer::singleShot(0, this, &EditPane::fillSome);
+    } else {
+        m_display = QString();
+    }
+}
+
+void EditPane::completeDocument()
+{
+    if (!isFilling())
+        return;
+    QScopedValueRollback guard(m_ownEdit, true);
+    QTextCursor c(document());
+    c.movePosition(QTextCursor::End);
+    c.insertText(m_display.mid(m_shown));
+    m_display = QString();
+}
+
 void EditPane::ensureDocument() const
 {
+    auto *self = const_cast<EditPane *>(this);
     if (m_documentStale)
-        const_cast<EditPane *>(this)->loadDocument();
+        self->loadDocument();
+    self->completeDocument();
 }
 
 void EditPane::setVisible(bool visible)
 {
-    if (visible)
-        ensureDocument();
+    if (visible && m_documentStale)
+        loadDocument();
     QPlainTextEdit::setVisible(visible);
+}
+
+void EditPane::paintEvent(QPaintEvent *e)
+{
+    QPlainTextEdit::paintEvent(e);
+    if (isFilling() && !m_fillScheduled) {
+        m_fillScheduled = true;
+        QTimer::singleShot(0, this, &EditPane::fillSome);
+    }
+}
+
+qsizetype EditPane::lineCount() const
+{
+    ensureDocument();
+    return document()->blockCount() - m_text.softBreakCount();
 }
 
 qsizetype EditPane::SelStart() const
@@ -131,19 +250,25 @@ void EditPane::setSelLength(qsizetype length)
 
 void EditPane::setSelText(const QString &text)
 {
-    ensureDocument();
-    QTextCursor c = textCursor();
-    const int from = c.selectionStart();
-    const int to = c.selectionEnd();
     // U+2028 and U+2029 would show as line breaks that no file keeps as one.
     QString inserted = text;
     inserted.replace(QChar(QChar::LineSeparator), QLatin1String("\r\n"))
         .replace(QChar(QChar::ParagraphSeparator), QLatin1String("\r\n"));
+    insertAtSelection(inserted);
+}
+
+void EditPane::insertAtSelection(const QString &text)
+{
+    ensureDocument();
+    QTextCursor c = textCursor();
+    const int from = c.selectionStart();
+    const int to = c.selectionEnd();
+    const std::vector<qsizetype> folds = m_text.foldsFor(text);
     {
         QScopedValueRollback guard(m_ownEdit, true);
-        c.insertText(inserted);
+        c.insertText(withFolds(text, folds));
     }
-    joinLineEnds(m_text.replace(from, to - from, inserted));
+    applyFixes(m_text.replace(from, to - from, text, folds));
     setTextCursor(c);
 }
 
@@ -162,23 +287,16 @@ void EditPane::replaceAllCaretAtEnd(const QString &text)
         --prefix;
     if (suffix > 0 && old[old.size() - suffix] == u'\n')
         --suffix;
-    const qsizetype removedEnd = old.size() - suffix;
     if (prefix == 0 && suffix == 0) {
         setTextWithCaret(text, Caret::AtEnd);
         return;
     }
     ensureDocument();
-    const qsizetype from = m_text.toDocument(prefix);
-    const qsizetype to = m_text.toDocument(removedEnd);
-    const QString fragment = text.mid(prefix, text.size() - suffix - prefix);
     QTextCursor c = textCursor();
-    c.setPosition(int(from));
-    c.setPosition(int(to), QTextCursor::KeepAnchor);
-    {
-        QScopedValueRollback guard(m_ownEdit, true);
-        c.insertText(fragment);
-    }
-    joinLineEnds(m_text.replace(from, to - from, fragment));
+    c.setPosition(int(m_text.toDocument(prefix)));
+    c.setPosition(int(m_text.toDocument(old.size() - suffix)), QTextCursor::KeepAnchor);
+    setTextCursor(c);
+    insertAtSelection(text.mid(prefix, text.size() - suffix - prefix));
     QTextCursor end = textCursor();
     end.movePosition(QTextCursor::End);
     setTextCursor(end);
@@ -194,29 +312,65 @@ bool EditPane::isReserved(const QKeyEvent *e) const
 
 bool EditPane::event(QEvent *e)
 {
-    // QPlainTextEdit claims Ctrl+A, Ctrl+C, Del and the like for itself before
-    // the menu sees them; let the menu have the keys that are its own.
-    if (e->type() == QEvent::ShortcutOverride && isReserved(static_cast<QKeyEvent *>(e))) {
-        e->ignore();
-        return true;
+    switch (e->type()) {
+    case QEvent::ShortcutOverride:
+        // QPlainTextEdit claims Ctrl+A, Ctrl+C, Del and the like for itself
+        // before the menu sees them; let the menu have the keys that are its own.
+        if (isReserved(static_cast<QKeyEvent *>(e))) {
+            e->ignore();
+            return true;
+        }
+        break;
+    case QEvent::KeyPress:
+    case QEvent::InputMethod:
+        completeDocument();
+        break;
+    default:
+        break;
     }
     return QPlainTextEdit::event(e);
 }
 
-// Alt alone only takes the keyboard to the menu bar. Were it recorded like
-// other keys, its press would overwrite the snapshot of the last change just
-// before the user reaches Undo in the edit menu, and Undo could never be
-// reached from the keyboard.
-static bool opensMenuBar(const QKeyEvent *e)
+bool EditPane::viewportEvent(QEvent *e)
 {
-    return e->key() == Qt::Key_Alt || e->key() == Qt::Key_AltGr;
+    switch (e->type()) {
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonDblClick:
+    case QEvent::Wheel:
+    case QEvent::DragEnter:
+    case QEvent::ContextMenu:
+        completeDocument();
+        break;
+    default:
+        break;
+    }
+    return QPlainTextEdit::viewportEvent(e);
 }
 
-// The hardware key where the platform tells it: the key code of a release can
-// differ from its press when a modifier went up in between.
-static quint64 keyIdentity(const QKeyEvent *e)
+void EditPane::stepOntoTextAcrossFold(const QKeyEvent *e)
 {
-    return e->nativeScanCode() != 0 ? (quint64(1) << 32 | e->nativeScanCode()) : quint64(uint(e->key()));
+    // At a fold, the end of one piece and the start of the next are the same
+    // place in the text; a key that deletes must find a character there, not
+    // the fold.
+    QTextCursor c = textCursor();
+    if (c.hasSelection())
+        return;
+    const int at = c.position();
+    if ((e->matches(QKeySequence::DeleteStartOfWord) || e->key() == Qt::Key_Backspace) && at > 0
+        && m_text.isSoftBreak(at - 1))
+        c.setPosition(at - 1);
+    else if ((e->matches(QKeySequence::DeleteEndOfWord) || e->matches(QKeySequence::Delete))
+             && m_text.isSoftBreak(at))
+        c.setPosition(at + 1);
+    else
+        return;
+    setTextCursor(c);
+}
+
+bool EditPane::movedOnlyAcrossFold(const QKeyEvent *e, int positionBefore, qsizetype indexBefore) const
+{
+    const int at = textCursor().position();
+    return at != positionBefore && m_text.toText(at) == indexBefore && movesByCharacterOrWord(e);
 }
 
 void EditPane::keyPressEvent(QKeyEvent *e)
@@ -238,7 +392,13 @@ void EditPane::keyPressEvent(QKeyEvent *e)
         e->setAccepted(plain.isAccepted());
         return;
     }
+    stepOntoTextAcrossFold(e);
+    const int positionBefore = textCursor().position();
+    const qsizetype indexBefore = m_text.toText(positionBefore);
     QPlainTextEdit::keyPressEvent(e);
+    // Arrow keys step over a fold as over nothing.
+    if (movedOnlyAcrossFold(e, positionBefore, indexBefore))
+        QPlainTextEdit::keyPressEvent(e);
 }
 
 void EditPane::keyReleaseEvent(QKeyEvent *e)
@@ -294,20 +454,28 @@ void EditPane::inputMethodEvent(QInputMethodEvent *e)
         emit keyUp();
 }
 
+void EditPane::mouseReleaseEvent(QMouseEvent *e)
+{
+    QPlainTextEdit::mouseReleaseEvent(e);
+    emit mouseUp(e->button(), e->modifiers(), e->globalPosition().toPoint());
+}
+
+QMimeData *EditPane::createMimeDataFromSelection() const
+{
+    // What the pane copies or drags is the text, with its own line ends and
+    // without the folds of the display.
+    auto *data = new QMimeData;
+    data->setText(SelText());
+    return data;
+}
+
 void EditPane::insertFromMimeData(const QMimeData *source)
 {
     // Pasted or dropped text gets the editor's line ends, as the menu's paste does.
     if (!source->hasText())
         return;
-    QMimeData own;
-    own.setText(PaneText::withOwnLineEnds(source->text()));
-    QPlainTextEdit::insertFromMimeData(&own);
-}
-
-void EditPane::mouseReleaseEvent(QMouseEvent *e)
-{
-    QPlainTextEdit::mouseReleaseEvent(e);
-    emit mouseUp(e->button(), e->modifiers(), e->globalPosition().toPoint());
+    insertAtSelection(PaneText::withOwnLineEnds(source->text()));
+    ensureCursorVisible();
 }
 
 void EditPane::onContentsChange(int position, int removed, int added)
@@ -319,19 +487,21 @@ void EditPane::onContentsChange(int position, int removed, int added)
     QTextCursor c(document());
     c.setPosition(position);
     c.setPosition(int(std::max<qsizetype>(addedEnd, position)), QTextCursor::KeepAnchor);
-    joinLineEnds(m_text.applyDocumentChange(position, removed, c.selectedText()));
+    applyFixes(m_text.applyDocumentChange(position, removed, c.selectedText()));
 }
 
-void EditPane::joinLineEnds(const PaneText::Joins &joins)
+void EditPane::applyFixes(const PaneText::Fixes &fixes)
 {
-    // The separator of the CR's line goes: the empty line between the two
-    // closes up, and a caret that stood on it lands before the new CR LF.
     QScopedValueRollback guard(m_ownEdit, true);
-    for (const qsizetype at : joins) {
+    for (const PaneText::Fix &fix : fixes) {
         QTextCursor c(document());
-        c.setPosition(int(at));
-        c.setPosition(int(at) + 1, QTextCursor::KeepAnchor);
-        c.removeSelectedText();
+        c.setPosition(int(fix.position));
+        if (fix.kind == PaneText::Fix::Kind::Insert) {
+            c.insertBlock();
+        } else {
+            c.setPosition(int(fix.position) + 1, QTextCursor::KeepAnchor);
+            c.removeSelectedText();
+        }
     }
 }
 

@@ -7,18 +7,24 @@ namespace {
 
 constexpr char16_t kParagraphSeparator = 0x2029;
 constexpr char16_t kLineSeparator = 0x2028;
+constexpr char16_t kZeroWidthJoiner = 0x200D;
 
 struct Parsed {
     qsizetype documentLength = 0;
     std::vector<qsizetype> crLf; // relative document positions
+    std::vector<qsizetype> soft; // relative document positions
 };
 
-// Reads a text the way QTextCursor::insertText splits it into blocks.
-Parsed parse(QStringView text)
+// Reads a text the way QTextCursor::insertText splits it into blocks, with a
+// soft break before each of the sorted text offsets in `softBreaks`.
+Parsed parse(QStringView text, const std::vector<qsizetype> &softBreaks = {})
 {
     Parsed parsed;
+    auto fold = softBreaks.begin();
     const qsizetype n = text.size();
     for (qsizetype i = 0; i < n; ++i) {
+        for (; fold != softBreaks.end() && *fold <= i; ++fold)
+            parsed.soft.push_back(parsed.documentLength++);
         if (text[i] == u'\r' && i + 1 < n && text[i + 1] == u'\n') {
             parsed.crLf.push_back(parsed.documentLength);
             ++i;
@@ -26,6 +32,53 @@ Parsed parse(QStringView text)
         ++parsed.documentLength;
     }
     return parsed;
+}
+
+// Whether a piece may end before text index i: never inside a surrogate
+// pair, before a combining mark or around a joiner, which would show the
+// parts of one character on two lines.
+bool canFoldBefore(QStringView text, qsizetype i)
+{
+    if (i <= 0 || i >= text.size())
+        return true;
+    const QChar c = text[i];
+    return !c.isLowSurrogate() && !c.isMark() && c.unicode() != kZeroWidthJoiner
+           && text[i - 1].unicode() != kZeroWidthJoiner && !(c.unicode() >= 0xFE00 && c.unicode() <= 0xFE0F)
+           && !(c.unicode() == 0xDB40); // the supplementary variation selectors
+}
+
+// Where to end a piece that starts at text index `from` in a line that goes
+// on to `to`: after a tag's ">", a blank or a Japanese stop near the limit
+// where there is one, else at the limit.
+qsizetype foldIn(QStringView text, qsizetype from, qsizetype to, qsizetype pieceLength)
+{
+    const qsizetype limit = std::min(to, from + pieceLength);
+    for (qsizetype at = limit; at > from + pieceLength * 3 / 4; --at) {
+        const char16_t before = text[at - 1].unicode();
+        if ((before == u'>' || before == u' ' || before == u'\t' || before == 0x3001 || before == 0x3002)
+            && canFoldBefore(text, at))
+            return at;
+    }
+    qsizetype at = limit;
+    while (at > from + 1 && !canFoldBefore(text, at))
+        --at;
+    return at;
+}
+
+void shiftFrom(std::vector<qsizetype> &positions, qsizetype from, qsizetype by)
+{
+    for (auto it = std::lower_bound(positions.begin(), positions.end(), from); it != positions.end(); ++it)
+        *it += by;
+}
+
+bool contains(const std::vector<qsizetype> &positions, qsizetype p)
+{
+    return std::binary_search(positions.begin(), positions.end(), p);
+}
+
+qsizetype countBefore(const std::vector<qsizetype> &positions, qsizetype p)
+{
+    return std::lower_bound(positions.begin(), positions.end(), p) - positions.begin();
 }
 
 } // namespace
@@ -54,88 +107,215 @@ QString PaneText::withOwnLineEnds(QStringView text)
     return result;
 }
 
+std::vector<qsizetype> PaneText::foldsFor(QStringView fragment) const
+{
+    std::vector<qsizetype> folds;
+    qsizetype lineStart = 0;
+    const qsizetype n = fragment.size();
+    for (qsizetype i = 0; i <= n; ++i) {
+        if (i < n && !isLineEndCharacter(fragment[i].unicode()))
+            continue;
+        for (qsizetype start = lineStart; i - start > m_pieceLength;) {
+            start = foldIn(fragment, start, i, m_pieceLength);
+            folds.push_back(start);
+        }
+        lineStart = i + 1;
+    }
+    return folds;
+}
+
 void PaneText::setText(const QString &text)
 {
-    Parsed parsed = parse(text);
     m_text = text;
+    Parsed parsed = parse(text, foldsFor(text));
     m_documentLength = parsed.documentLength;
     m_crLf = std::move(parsed.crLf);
+    m_soft = std::move(parsed.soft);
 }
 
-qsizetype PaneText::toText(qsizetype documentPosition) const
+QString PaneText::shownText() const
 {
-    const auto before = std::lower_bound(m_crLf.begin(), m_crLf.end(), documentPosition) - m_crLf.begin();
-    return documentPosition + before;
-}
-
-qsizetype PaneText::toDocument(qsizetype textIndex) const
-{
-    // The k-th CR LF starts at text index m_crLf[k] + k; count those that end
-    // at or before the index.
-    qsizetype lo = 0;
-    qsizetype hi = qsizetype(m_crLf.size());
-    while (lo < hi) {
-        const qsizetype mid = (lo + hi) / 2;
-        if (m_crLf[mid] + mid + 2 <= textIndex)
-            lo = mid + 1;
-        else
-            hi = mid;
+    if (m_soft.empty())
+        return m_text;
+    QString shown;
+    shown.reserve(m_text.size() + softBreakCount());
+    qsizetype from = 0;
+    for (const qsizetype fold : m_soft) {
+        const qsizetype at = toText(fold);
+        shown.append(QStringView(m_text).sliced(from, at - from));
+        shown.append(QChar(kParagraphSeparator));
+        from = at;
     }
-    const bool inside = lo < qsizetype(m_crLf.size()) && m_crLf[lo] + lo + 1 == textIndex;
-    return textIndex - lo - (inside ? 1 : 0);
+    shown.append(QStringView(m_text).sliced(from));
+    return shown;
+}
+
+bool PaneText::isSoftBreak(qsizetype documentPosition) const
+{
+    return contains(m_soft, documentPosition);
 }
 
 bool PaneText::isCrLfAt(qsizetype documentPosition) const
 {
-    return std::binary_search(m_crLf.begin(), m_crLf.end(), documentPosition);
+    return contains(m_crLf, documentPosition);
 }
 
-PaneText::Joins PaneText::replace(qsizetype position, qsizetype removed, QStringView fragment)
+bool PaneText::isSeparatorAt(qsizetype documentPosition) const
+{
+    if (documentPosition < 0 || documentPosition >= m_documentLength)
+        return false;
+    return isSoftBreak(documentPosition) || isCrLfAt(documentPosition)
+           || isLineEndCharacter(m_text[toText(documentPosition)].unicode());
+}
+
+qsizetype PaneText::toText(qsizetype documentPosition) const
+{
+    return documentPosition + countBefore(m_crLf, documentPosition) - countBefore(m_soft, documentPosition);
+}
+
+qsizetype PaneText::toDocument(qsizetype textIndex) const
+{
+    // The last position that does not go past the index: toText never
+    // decreases, and stays put across a fold.
+    qsizetype lo = 0;
+    qsizetype hi = m_documentLength;
+    while (lo < hi) {
+        const qsizetype mid = (lo + hi + 1) / 2;
+        if (toText(mid) <= textIndex)
+            lo = mid;
+        else
+            hi = mid - 1;
+    }
+    return lo;
+}
+
+// Inside a piece every document position is one character, so the scans
+// below count from where they started instead of mapping back.
+qsizetype PaneText::pieceStart(qsizetype documentPosition) const
+{
+    const auto soft = std::lower_bound(m_soft.begin(), m_soft.end(), documentPosition);
+    const qsizetype afterFold = soft == m_soft.begin() ? 0 : *std::prev(soft) + 1;
+    const qsizetype limit = toText(afterFold);
+    const qsizetype from = toText(documentPosition);
+    for (qsizetype i = from; i > limit; --i)
+        if (isLineEndCharacter(m_text[i - 1].unicode()))
+            return documentPosition - (from - i);
+    return afterFold;
+}
+
+qsizetype PaneText::pieceEnd(qsizetype documentPosition) const
+{
+    const auto soft = std::lower_bound(m_soft.begin(), m_soft.end(), documentPosition);
+    const qsizetype fold = soft == m_soft.end() ? m_documentLength : *soft;
+    const qsizetype limit = fold == m_documentLength ? m_text.size() : toText(fold);
+    const qsizetype from = toText(documentPosition);
+    for (qsizetype i = from; i < limit; ++i)
+        if (isLineEndCharacter(m_text[i].unicode()))
+            return documentPosition + (i - from);
+    return fold;
+}
+
+void PaneText::insertSoftBreak(qsizetype documentPosition, Fixes &fixes)
+{
+    shiftFrom(m_crLf, documentPosition, 1);
+    shiftFrom(m_soft, documentPosition, 1);
+    m_soft.insert(std::lower_bound(m_soft.begin(), m_soft.end(), documentPosition), documentPosition);
+    ++m_documentLength;
+    fixes.push_back({Fix::Kind::Insert, documentPosition});
+}
+
+void PaneText::removeSeparator(qsizetype documentPosition, Fixes &fixes)
+{
+    const auto soft = std::lower_bound(m_soft.begin(), m_soft.end(), documentPosition);
+    if (soft != m_soft.end() && *soft == documentPosition)
+        m_soft.erase(soft);
+    shiftFrom(m_crLf, documentPosition + 1, -1);
+    shiftFrom(m_soft, documentPosition + 1, -1);
+    --m_documentLength;
+    fixes.push_back({Fix::Kind::Remove, documentPosition});
+}
+
+void PaneText::joinCrLfAt(qsizetype boundary, Fixes &fixes)
+{
+    if (boundary <= 0 || boundary >= m_text.size() || m_text[boundary - 1] != u'\r' || m_text[boundary] != u'\n')
+        return;
+    const qsizetype cr = toDocument(boundary - 1);
+    if (isCrLfAt(cr))
+        return; // already one line end
+    // A fold between the two would stand at an empty line's edge.
+    while (isSoftBreak(cr + 1))
+        removeSeparator(cr + 1, fixes);
+    // The LF's separator goes: the CR's line closes up with the empty line
+    // after it, and a caret that stood there lands before the new CR LF.
+    removeSeparator(cr, fixes);
+    m_crLf.insert(std::lower_bound(m_crLf.begin(), m_crLf.end(), cr), cr);
+}
+
+void PaneText::refold(qsizetype from, qsizetype to, Fixes &fixes)
+{
+    qsizetype start = pieceStart(std::clamp<qsizetype>(from, 0, m_documentLength));
+    if (start > 0 && isSoftBreak(start - 1))
+        start = pieceStart(start - 1); // it may merge with the piece before
+    for (;;) {
+        const qsizetype end = pieceEnd(start);
+        if (end - start > m_pieceLength) {
+            const qsizetype textStart = toText(start);
+            const qsizetype at = start + foldIn(m_text, textStart, textStart + (end - start), m_pieceLength) - textStart;
+            insertSoftBreak(at, fixes);
+            ++to;
+            start = at + 1;
+            continue;
+        }
+        if (isSoftBreak(end)) {
+            const qsizetype nextLength = pieceEnd(end + 1) - (end + 1);
+            const qsizetype length = end - start;
+            if (length == 0 || nextLength == 0 || length + nextLength <= m_pieceLength / 2) {
+                removeSeparator(end, fixes);
+                --to;
+                continue;
+            }
+        }
+        if (end >= to || end >= m_documentLength)
+            return;
+        start = end + 1;
+    }
+}
+
+PaneText::Fixes PaneText::replace(qsizetype position, qsizetype removed, QStringView fragment,
+                                  const std::vector<qsizetype> &softBreaks)
 {
     position = std::clamp<qsizetype>(position, 0, m_documentLength);
     removed = std::clamp<qsizetype>(removed, 0, m_documentLength - position);
     const qsizetype from = toText(position);
     const qsizetype to = toText(position + removed);
-    const Parsed parsed = parse(fragment);
+    const Parsed parsed = parse(fragment, softBreaks);
 
     m_text.replace(from, to - from, fragment.data(), fragment.size());
 
-    const auto first = std::lower_bound(m_crLf.begin(), m_crLf.end(), position);
-    const auto last = std::lower_bound(first, m_crLf.end(), position + removed);
     const qsizetype shift = parsed.documentLength - removed;
-    for (auto it = last; it != m_crLf.end(); ++it)
-        *it += shift;
-    const auto at = m_crLf.erase(first, last);
-    const auto added = m_crLf.insert(at, parsed.crLf.begin(), parsed.crLf.end());
-    std::for_each(added, added + qsizetype(parsed.crLf.size()), [&](qsizetype &p) { p += position; });
+    for (auto *positions : {&m_crLf, &m_soft}) {
+        const auto first = std::lower_bound(positions->begin(), positions->end(), position);
+        const auto last = std::lower_bound(first, positions->end(), position + removed);
+        for (auto it = last; it != positions->end(); ++it)
+            *it += shift;
+        const auto at = positions->erase(first, last);
+        const std::vector<qsizetype> &added = positions == &m_crLf ? parsed.crLf : parsed.soft;
+        const auto inserted = positions->insert(at, added.begin(), added.end());
+        std::for_each(inserted, inserted + qsizetype(added.size()), [&](qsizetype &p) { p += position; });
+    }
     m_documentLength += shift;
 
     // Only the edges of the fragment can bring a CR and an LF together; the
     // later edge first, so that the earlier position stays valid.
-    Joins joins;
-    if (const auto after = joinAt(from + fragment.size()))
-        joins.push_back(*after);
+    Fixes fixes;
+    joinCrLfAt(from + fragment.size(), fixes);
     if (!fragment.isEmpty())
-        if (const auto before = joinAt(from))
-            joins.push_back(*before);
-    return joins;
+        joinCrLfAt(from, fixes);
+    refold(toDocument(from), toDocument(from + fragment.size()), fixes);
+    return fixes;
 }
 
-std::optional<qsizetype> PaneText::joinAt(qsizetype boundary)
-{
-    if (boundary <= 0 || boundary >= m_text.size() || m_text[boundary - 1] != u'\r' || m_text[boundary] != u'\n')
-        return std::nullopt;
-    const qsizetype cr = toDocument(boundary - 1);
-    if (isCrLfAt(cr))
-        return std::nullopt; // already one line end
-    const auto at = std::lower_bound(m_crLf.begin(), m_crLf.end(), cr);
-    std::for_each(at, m_crLf.end(), [](qsizetype &p) { --p; }); // all lie past the LF
-    m_crLf.insert(at, cr);
-    --m_documentLength;
-    return cr;
-}
-
-PaneText::Joins PaneText::applyDocumentChange(qsizetype position, qsizetype removed, QStringView added)
+PaneText::Fixes PaneText::applyDocumentChange(qsizetype position, qsizetype removed, QStringView added)
 {
     position = std::clamp<qsizetype>(position, 0, m_documentLength);
     removed = std::clamp<qsizetype>(removed, 0, m_documentLength - position);
@@ -143,13 +323,11 @@ PaneText::Joins PaneText::applyDocumentChange(qsizetype position, qsizetype remo
 
     // Qt may report a wider range than really changed; keep what did not.
     auto sameAt = [&](qsizetype documentPosition, qsizetype addedIndex) {
-        const qsizetype t = toText(documentPosition);
-        const QChar old = m_text[t];
-        const bool oldIsLineEnd = isCrLfAt(documentPosition) || isLineEndCharacter(old.unicode());
+        const bool oldIsSeparator = isSeparatorAt(documentPosition);
         const QChar now = added[addedIndex];
-        if (oldIsLineEnd || now.unicode() == kParagraphSeparator)
-            return oldIsLineEnd && now.unicode() == kParagraphSeparator;
-        return old == now;
+        if (oldIsSeparator || now.unicode() == kParagraphSeparator)
+            return oldIsSeparator && now.unicode() == kParagraphSeparator;
+        return m_text[toText(documentPosition)] == now;
     };
     qsizetype prefix = 0;
     while (prefix < common && sameAt(position + prefix, prefix))
