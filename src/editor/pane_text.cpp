@@ -34,6 +34,11 @@ Parsed parse(QStringView text, const std::vector<qsizetype> &softBreaks = {})
     return parsed;
 }
 
+bool mayEndLine(char16_t c)
+{
+    return c <= u'\r' || c == kParagraphSeparator || c == 0xFDD0 || c == 0xFDD1;
+}
+
 // Whether a piece may end before text index i: never inside a surrogate
 // pair, before a combining mark or around a joiner, which would show the
 // parts of one character on two lines.
@@ -79,6 +84,32 @@ bool contains(const std::vector<qsizetype> &positions, qsizetype p)
 qsizetype countBefore(const std::vector<qsizetype> &positions, qsizetype p)
 {
     return std::lower_bound(positions.begin(), positions.end(), p) - positions.begin();
+}
+
+// Reads a whole text in one pass: its CR LF line ends, and folds for its long
+// lines, as parse would with foldsFor's folds.
+Parsed parseFolding(QStringView text, qsizetype pieceLength)
+{
+    Parsed parsed;
+    qsizetype crLfs = 0;
+    qsizetype lineStart = 0;
+    const qsizetype n = text.size();
+    for (qsizetype i = 0; i <= n; ++i) {
+        if (i < n && (!mayEndLine(text[i].unicode()) || !PaneText::isLineEndCharacter(text[i].unicode())))
+            continue;
+        for (qsizetype start = lineStart; i - start > pieceLength;) {
+            start = foldIn(text, start, i, pieceLength);
+            parsed.soft.push_back(start - crLfs + qsizetype(parsed.soft.size()));
+        }
+        if (i + 1 < n && text[i] == u'\r' && text[i + 1] == u'\n') {
+            parsed.crLf.push_back(i - crLfs + qsizetype(parsed.soft.size()));
+            ++crLfs;
+            ++i;
+        }
+        lineStart = i + 1;
+    }
+    parsed.documentLength = n - crLfs + qsizetype(parsed.soft.size());
+    return parsed;
 }
 
 } // namespace
@@ -127,14 +158,23 @@ std::vector<qsizetype> PaneText::foldsFor(QStringView fragment) const
 void PaneText::setText(const QString &text)
 {
     m_text = text;
-    Parsed parsed = parse(text, foldsFor(text));
+    m_indexed = false;
+}
+
+void PaneText::index() const
+{
+    if (m_indexed)
+        return;
+    Parsed parsed = parseFolding(m_text, m_pieceLength);
     m_documentLength = parsed.documentLength;
     m_crLf = std::move(parsed.crLf);
     m_soft = std::move(parsed.soft);
+    m_indexed = true;
 }
 
 QString PaneText::shownText() const
 {
+    index();
     if (m_soft.empty())
         return m_text;
     QString shown;
@@ -152,6 +192,7 @@ QString PaneText::shownText() const
 
 bool PaneText::isSoftBreak(qsizetype documentPosition) const
 {
+    index();
     return contains(m_soft, documentPosition);
 }
 
@@ -170,11 +211,13 @@ bool PaneText::isSeparatorAt(qsizetype documentPosition) const
 
 qsizetype PaneText::toText(qsizetype documentPosition) const
 {
+    index();
     return documentPosition + countBefore(m_crLf, documentPosition) - countBefore(m_soft, documentPosition);
 }
 
 qsizetype PaneText::toDocument(qsizetype textIndex) const
 {
+    index();
     // The last position that does not go past the index: toText never
     // decreases, and stays put across a fold.
     qsizetype lo = 0;
@@ -284,6 +327,7 @@ void PaneText::refold(qsizetype from, qsizetype to, Fixes &fixes)
 PaneText::Fixes PaneText::replace(qsizetype position, qsizetype removed, QStringView fragment,
                                   const std::vector<qsizetype> &softBreaks)
 {
+    index();
     position = std::clamp<qsizetype>(position, 0, m_documentLength);
     removed = std::clamp<qsizetype>(removed, 0, m_documentLength - position);
     const qsizetype from = toText(position);
@@ -317,6 +361,7 @@ PaneText::Fixes PaneText::replace(qsizetype position, qsizetype removed, QString
 
 PaneText::Fixes PaneText::applyDocumentChange(qsizetype position, qsizetype removed, QStringView added)
 {
+    index();
     position = std::clamp<qsizetype>(position, 0, m_documentLength);
     removed = std::clamp<qsizetype>(removed, 0, m_documentLength - position);
     const qsizetype common = std::min(removed, added.size());

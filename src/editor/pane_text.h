@@ -31,12 +31,14 @@ public:
     explicit PaneText(qsizetype pieceLength) : m_pieceLength(pieceLength) {}
 
     const QString &text() const { return m_text; }
-    qsizetype documentLength() const { return m_documentLength; }
+    qsizetype documentLength() const { return index(), m_documentLength; }
     qsizetype pieceLength() const { return m_pieceLength; }
-    qsizetype softBreakCount() const { return qsizetype(m_soft.size()); }
+    qsizetype softBreakCount() const { return index(), qsizetype(m_soft.size()); }
     bool isSoftBreak(qsizetype documentPosition) const;
 
-    // Sets the whole text, folding its long lines.
+    // Sets the whole text, folding its long lines. Where its line ends and
+    // folds lie is worked out when a position is first needed: a pane that
+    // stays hidden never needs one.
     void setText(const QString &text);
     // The text as the document shows it: U+2029 where a long line is folded
     // (a shared copy of the text itself where none is).
@@ -91,6 +93,7 @@ public:
     static QString withOwnLineEnds(QStringView text);
 
 private:
+    void index() const;
     bool isCrLfAt(qsizetype documentPosition) const;
     bool isSeparatorAt(qsizetype documentPosition) const;
     // Text index of the first character after the line end or fold that
@@ -105,11 +108,12 @@ private:
 
     QString m_text;
     qsizetype m_pieceLength;
-    qsizetype m_documentLength = 0;
+    mutable bool m_indexed = true;
+    mutable qsizetype m_documentLength = 0;
     // Document positions of the line ends written as CR LF, ascending.
-    std::vector<qsizetype> m_crLf;
+    mutable std::vector<qsizetype> m_crLf;
     // Document positions of the soft breaks, ascending.
-    std::vector<qsizetype> m_soft;
+    mutable std::vector<qsizetype> m_soft;
 };
 
 } // namespace holvane
