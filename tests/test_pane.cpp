@@ -325,6 +325,10 @@ void PaneTest::everyLineBreakShownIsALineEnd()
     m_pane->setSelStart(1);
     QTest::keyClick(m_pane, Qt::Key_Return, Qt::ShiftModifier);
     QCOMPARE(m_pane->Text(), QStringLiteral("a\r\nb"));
+    QTest::sendKeyEvent(QTest::Click, m_pane, Qt::Key_unknown, QStringLiteral("x\u2028y"), Qt::NoModifier);
+    QCOMPARE(m_pane->Text(), QStringLiteral("a\r\nx\r\nyb"));
+    m_pane->setText(QStringLiteral("a\r\nb"));
+    m_pane->setSelStart(3);
     // The pane's own paste and whatever SelText is given.
     QGuiApplication::clipboard()->setText(QStringLiteral("1\u20282\u20293\n"));
     QTest::keyClick(m_pane, Qt::Key_Insert, Qt::ShiftModifier);

@@ -392,6 +392,16 @@ void EditPane::keyPressEvent(QKeyEvent *e)
         e->setAccepted(plain.isAccepted());
         return;
     }
+    const QString typed = e->text();
+    if (!typed.isEmpty() && (typed.front().isPrint() || typed.front() == u'\t')
+        && (typed.contains(QChar(QChar::LineSeparator)) || typed.contains(QChar(QChar::ParagraphSeparator)))) {
+        // So would a key that types U+2028 or U+2029: the text goes in with
+        // the editor's line ends, as pasted text does.
+        insertAtSelection(PaneText::withOwnLineEnds(typed));
+        ensureCursorVisible();
+        e->accept();
+        return;
+    }
     stepOntoTextAcrossFold(e);
     const int positionBefore = textCursor().position();
     const qsizetype indexBefore = m_text.toText(positionBefore);
