@@ -7,6 +7,7 @@
 #include "editor/edit_pane.h"
 #include "app/form1.h"
 #include "documents/cp932_codec.h"
+#include "bench_encodings.h"
 #include "fakes.h"
 #include "user_bench.h"
 
@@ -17,7 +18,6 @@
 #include <QTemporaryDir>
 #include <QTextCursor>
 
-#include <iconv.h>
 #include <sys/resource.h>
 
 #include <algorithm>
@@ -68,31 +68,6 @@ double medianMs(int runs, const std::function<void()> &work)
     return times[times.size() / 2];
 }
 
-// Throughput figures take the best of several runs: the machine's own noise
-// only ever makes a run slower.
-double bestMs(int runs, const std::function<void()> &work)
-{
-    return sortedTimesMs(runs, work).front();
-}
-
-double iconvMs(const char *to, const char *from, const QByteArray &input)
-{
-    iconv_t cd = iconv_open(to, from);
-    // A fresh output buffer each time, as the codec's own result is.
-    const double ms = bestMs(15, [&] {
-        QByteArray output(input.size() * 2 + 16, Qt::Uninitialized);
-        char *in = const_cast<char *>(input.constData());
-        char *out = output.data();
-        size_t inLeft = size_t(input.size());
-        size_t outLeft = size_t(output.size());
-        iconv(cd, nullptr, nullptr, nullptr, nullptr);
-        if (iconv(cd, &in, &inLeft, &out, &outLeft) == size_t(-1) || inLeft != 0)
-            std::printf("  (iconv %s -> %s stopped with %zu bytes left)\n", from, to, inLeft);
-    });
-    iconv_close(cd);
-    return ms;
-}
-
 void sendKey(QWidget *target, int key, const QString &text)
 {
     QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier, text);
@@ -106,22 +81,6 @@ void moveCaretToMiddle(QPlainTextEdit *pane)
     QTextCursor c = pane->textCursor();
     c.setPosition(pane->document()->characterCount() / 2);
     pane->setTextCursor(c);
-}
-
-void codec(const QString &text)
-{
-    const QByteArray bytes = cp932::encode(text).bytes;
-    const double mb = bytes.size() / 1e6;
-    const QByteArray utf16(reinterpret_cast<const char *>(text.utf16()), text.size() * 2);
-    const double decode = bestMs(15, [&] { cp932::decode(bytes); });
-    const double encode = bestMs(15, [&] { cp932::encode(text); });
-    const double iconvDecode = iconvMs("UTF-16LE", "CP932", bytes);
-    const double iconvEncode = iconvMs("CP932", "UTF-16LE", utf16);
-    std::printf("codec, %.1f MB of Japanese HTML:\n", mb);
-    std::printf("  decode  %8.1f MB/s   (glibc iconv %7.1f MB/s, %.1fx)\n", mb / decode * 1e3,
-                mb / iconvDecode * 1e3, iconvDecode / decode);
-    std::printf("  encode  %8.1f MB/s   (glibc iconv %7.1f MB/s, %.1fx)\n", mb / encode * 1e3,
-                mb / iconvEncode * 1e3, iconvEncode / encode);
 }
 
 void pane(Services services, const QString &text, const char *label)
@@ -228,7 +187,7 @@ int main(int argc, char *argv[])
     }
 
     const QString big = japaneseHtml(10'000'000);
-    codec(big);
+    encodingsBenchmark(big);
     pane(fakes.services(), japaneseHtml(100'000), "100 KB");
     pane(fakes.services(), japaneseHtml(1'000'000), "1 MB");
     pane(fakes.services(), big, "10 MB");

@@ -10,6 +10,7 @@
 #include "documents/document_file.h"
 
 #include <grp.h>
+#include <iconv.h>
 #include <pwd.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
@@ -20,6 +21,8 @@
 using namespace holvane;
 using namespace holvane::testing;
 
+Q_DECLARE_METATYPE(holvane::Encoding)
+
 namespace {
 
 // Opens `path` through the file menu, answering the dialog with it.
@@ -27,6 +30,24 @@ void openThroughMenu(Window &w, const QString &path)
 {
     w.fakes.dialogs.fileAnswers.push_back(path);
     w.trigger("opens");
+}
+
+// The text in an encoding as glibc writes it, independent of our codecs.
+QByteArray iconvBytes(const QString &text, const char *encoding)
+{
+    iconv_t cd = iconv_open(encoding, "UTF-16LE");
+    QByteArray out(text.size() * 4 + 16, Qt::Uninitialized);
+    char *in = reinterpret_cast<char *>(const_cast<ushort *>(text.utf16()));
+    char *to = out.data();
+    size_t inLeft = size_t(text.size()) * 2;
+    size_t outLeft = size_t(out.size());
+    const size_t converted = iconv(cd, &in, &inLeft, &to, &outLeft);
+    const size_t flushed = iconv(cd, nullptr, nullptr, &to, &outLeft); // back to ASCII where stateful
+    iconv_close(cd);
+    if (converted == size_t(-1) || flushed == size_t(-1))
+        qFatal("iconv cannot write the text in %s", encoding);
+    out.truncate(out.size() - qsizetype(outLeft));
+    return out;
 }
 
 // What must not change when a command fails or is cancelled.
@@ -49,12 +70,14 @@ private slots:
     void saveWritesTheActivePaneUnderTheCurrentName();
     void roundTripKeepsEveryByte_data();
     void roundTripKeepsEveryByte();
+    void reopenInAnotherEncodingAndConvertBySaving();
     void failuresAndCancelsChangeNothing_data();
     void failuresAndCancelsChangeNothing();
     void fullDiskLeavesTheOldFileWhole();
     void saveKeepsPermissionsAndSymbolicLinks();
     void saveKeepsTheFilesIdentity_data();
     void saveKeepsTheFilesIdentity();
+    void unencodableCharactersAreNeverWrittenSilently_data();
     void unencodableCharactersAreNeverWrittenSilently();
     void newAsksBeepsAndEmptiesTheDocument();
 
@@ -107,28 +130,111 @@ void FilesTest::saveWritesTheActivePaneUnderTheCurrentName()
 void FilesTest::roundTripKeepsEveryByte_data()
 {
     QTest::addColumn<QByteArray>("bytes");
-    QTest::newRow("empty") << QByteArray();
-    QTest::newRow("CR LF") << QByteArray("<P>\x93\xfa\x96\x7b</P>\r\n<BR>\r\n");
-    QTest::newRow("LF") << QByteArray("a\nb\n");
-    QTest::newRow("CR") << QByteArray("a\rb\r");
-    QTest::newRow("mixed, no end") << QByteArray("a\r\nb\nc\rd\r\r\ne");
-    QTest::newRow("not code page 932") << QByteArray("\x82<\x85\xff\xfd\x80\xa0 \xf0\x40 \xfc");
-    QTest::newRow("NUL") << QByteArray("a\0b", 3);
+    QTest::addColumn<Encoding>("encoding");
+    QTest::addColumn<QByteArray>("mark");
+    QTest::addColumn<bool>("canonical"); // what the encoder writes for this text itself
+    const auto cp932 = Encoding::Cp932;
+    QTest::newRow("empty") << QByteArray() << cp932 << QByteArray() << true;
+    QTest::newRow("CR LF") << QByteArray("<P>\x93\xfa\x96\x7b</P>\r\n<BR>\r\n") << cp932 << QByteArray() << true;
+    QTest::newRow("LF") << QByteArray("a\nb\n") << cp932 << QByteArray() << true;
+    QTest::newRow("CR") << QByteArray("a\rb\r") << cp932 << QByteArray() << true;
+    QTest::newRow("mixed, no end") << QByteArray("a\r\nb\nc\rd\r\r\ne") << cp932 << QByteArray() << true;
+    QTest::newRow("not code page 932") << QByteArray("\x82<\x85\xff\xfd\x80\xa0 \xf0\x40 \xfc") << cp932
+                                       << QByteArray() << true;
+    QTest::newRow("NUL") << QByteArray("a\0b", 3) << cp932 << QByteArray() << true;
+    // Codes Windows writes under another code: unedited, they stay.
+    QTest::newRow("duplicate codes") << QByteArray("\xed\x40\xfa\x54<P>\r\n") << cp932 << QByteArray() << false;
+
+    const QString text = QStringLiteral("<P>日本語のテキスト、かなと漢字。</P>\r\n<BR>\n").repeated(6);
+    const std::tuple<const char *, const char *, Encoding, QByteArray, QByteArray> encoded[] = {
+        {"UTF-8", "UTF-8", Encoding::Utf8, QByteArray(), QByteArray()},
+        {"UTF-8, mark", "UTF-8", Encoding::Utf8, QByteArray("\xef\xbb\xbf"), QByteArray()},
+        {"UTF-8, a byte that is not", "UTF-8", Encoding::Utf8, QByteArray(), QByteArray("\xff")},
+        {"EUC-JP", "EUC-JP", Encoding::EucJp, QByteArray(), QByteArray()},
+        {"EUC-JP, a byte that is not", "EUC-JP", Encoding::EucJp, QByteArray(), QByteArray("\x8e")},
+        {"ISO-2022-JP", "ISO-2022-JP", Encoding::Iso2022Jp, QByteArray(), QByteArray()},
+        {"UTF-16LE, mark", "UTF-16LE", Encoding::Utf16Le, QByteArray("\xff\xfe"), QByteArray()},
+        {"UTF-16BE, mark", "UTF-16BE", Encoding::Utf16Be, QByteArray("\xfe\xff"), QByteArray()},
+    };
+    for (const auto &[row, iconvName, encoding, mark, kept] : encoded)
+        QTest::newRow(row) << mark + iconvBytes(text, iconvName) + kept << encoding << mark << true;
 }
 
 void FilesTest::roundTripKeepsEveryByte()
 {
     QFETCH(QByteArray, bytes);
+    QFETCH(Encoding, encoding);
+    QFETCH(QByteArray, mark);
+    QFETCH(bool, canonical);
     writeBytes(path("round.htm"), bytes);
     Window w;
     openThroughMenu(w, path("round.htm"));
+    QCOMPARE(w.form->documentFormat(), (DocumentFormat{encoding, !mark.isEmpty()}));
+    const QString named = encoding == Encoding::Cp932 ? QString() : QStringLiteral(" [%1]").arg(encodingName(encoding));
+    QCOMPARE(w.form->windowTitle(), path("round.htm") + named + QStringLiteral(" - holvas"));
+    const QString opened = w.mains().Text();
     w.trigger("saven");
     QCOMPARE(readBytes(path("round.htm")), bytes);
     // Typing elsewhere in the document leaves the other line ends alone.
     w.mains().setSelStart(0);
     QTest::keyClick(&w.mains(), Qt::Key_Q);
     w.trigger("saven");
-    QCOMPARE(readBytes(path("round.htm")), QByteArray("q") + bytes);
+    const QByteArray q = encoding == Encoding::Utf16Le ? QByteArray("q\0", 2)
+                         : encoding == Encoding::Utf16Be ? QByteArray("\0q", 2) : QByteArray("q");
+    if (canonical)
+        QCOMPARE(readBytes(path("round.htm")), mark + q + bytes.sliced(mark.size()));
+    const auto again = readDocument(path("round.htm"));
+    QCOMPARE(again.document->text, QStringLiteral("q") + opened);
+    QCOMPARE(again.document->encoding, encoding);
+}
+
+void FilesTest::reopenInAnotherEncodingAndConvertBySaving()
+{
+    const QByteArray utf8 = "<meta charset=\"utf-8\">\n<p>\xed\x95\x9c\xea\xb5\xad\xec\x96\xb4 "
+                            "\xe3\x83\x86\xe3\x82\xb9\xe3\x83\x88</p>\n"; // 한국어 テスト
+    writeBytes(path("page.html"), utf8);
+    Window w;
+    openThroughMenu(w, path("page.html"));
+    QCOMPARE(w.form->windowTitle(), path("page.html") + QStringLiteral(" [UTF-8] - holvas"));
+    const QString korean = w.mains().Text();
+    QVERIFY(korean.contains(QStringLiteral("한국어 テスト")));
+
+    // A wrong guess taken back: nothing was edited, so nothing is asked
+    // (the bytes code page 932 cannot read are kept, and the user told).
+    w.trigger("reopenCp932");
+    QCOMPARE(w.fakes.messages.shown.size(), 1);
+    QVERIFY(w.fakes.messages.shown.front().startsWith(QStringLiteral("info:")));
+    QCOMPARE(w.form->windowTitle(), path("page.html") + QStringLiteral(" - holvas"));
+    QCOMPARE(w.mains().Text(), decodeDocument(utf8, Encoding::Cp932).text);
+    QCOMPARE(w.form->undoPair().before, w.mains().Text());
+    QCOMPARE(w.mains2().Text(), w.mains().Text());
+
+    // With an edit, it asks first; no keeps the edit.
+    QTest::keyClick(&w.mains(), Qt::Key_X);
+    const QString edited = w.mains().Text();
+    w.fakes.messages.confirmAnswer = false;
+    w.trigger("reopenUtf8");
+    QCOMPARE(w.fakes.messages.shown.size(), 2);
+    QVERIFY(w.fakes.messages.shown.back().startsWith(QStringLiteral("confirm:")));
+    QCOMPARE(w.mains().Text(), edited);
+    w.fakes.messages.confirmAnswer = true;
+    w.trigger("reopenUtf8");
+    QCOMPARE(w.mains().Text(), korean);
+    QCOMPARE(w.form->windowTitle(), path("page.html") + QStringLiteral(" [UTF-8] - holvas"));
+
+    // Converting changes no text; the save writes the new encoding, with
+    // the mark UTF-16 needs to be recognised, and says that the page
+    // declares another one.
+    w.fakes.messages.shown.clear();
+    w.trigger("saveInUtf16Le");
+    QCOMPARE(w.mains().Text(), korean);
+    QCOMPARE(w.form->windowTitle(), path("page.html") + QStringLiteral(" [UTF-16LE] - holvas"));
+    w.trigger("saven");
+    QCOMPARE(readBytes(path("page.html")), QByteArray("\xff\xfe") + iconvBytes(korean, "UTF-16LE"));
+    QCOMPARE(w.fakes.messages.shown.size(), 1);
+    QVERIFY(w.fakes.messages.shown.front().contains(QStringLiteral("「utf-8」")));
+    QVERIFY(w.fakes.messages.shown.front().contains(QStringLiteral("UTF-16LE")));
+    QCOMPARE(readDocument(path("page.html")).document->encoding, Encoding::Utf16Le);
 }
 
 void FilesTest::failuresAndCancelsChangeNothing_data()
@@ -284,12 +390,31 @@ void FilesTest::saveKeepsTheFilesIdentity()
     }
 }
 
+void FilesTest::unencodableCharactersAreNeverWrittenSilently_data()
+{
+    QTest::addColumn<QString>("encoding"); // the item that chooses it
+    QTest::addColumn<QString>("named");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QByteArray>("written");
+    QTest::newRow("code page 932") << "saveInCp932" << "Shift-JIS" << "<P>\r\nok \U0001F600 and \u00A5</P>"
+                                   << QByteArray("<P>\r\nok &#128512; and &#165;</P>");
+    QTest::newRow("EUC-JP") << "saveInEucJp" << "EUC-JP" << "<P>\r\nok \U0001F600 and 한</P>"
+                            << QByteArray("<P>\r\nok &#128512; and &#54620;</P>");
+    QTest::newRow("ISO-2022-JP") << "saveInIso2022Jp" << "ISO-2022-JP" << "<P>\r\nok \U0001F600 and 한</P>"
+                                 << QByteArray("<P>\r\nok &#128512; and &#54620;</P>");
+}
+
 void FilesTest::unencodableCharactersAreNeverWrittenSilently()
 {
+    QFETCH(QString, encoding);
+    QFETCH(QString, named);
+    QFETCH(QString, text);
+    QFETCH(QByteArray, written);
     Window w;
     writeBytes(path("u.htm"), "before");
     openThroughMenu(w, path("u.htm"));
-    w.mains().setText(QStringLiteral("<P>\r\nok \U0001F600 and \u00A5</P>"));
+    w.trigger(qPrintable(encoding));
+    w.mains().setText(text);
     const QString caption = w.form->windowTitle();
 
     w.fakes.messages.confirmAnswer = false;
@@ -298,12 +423,13 @@ void FilesTest::unencodableCharactersAreNeverWrittenSilently()
     QCOMPARE(w.form->windowTitle(), caption);
     QCOMPARE(w.fakes.messages.shown.size(), 1);
     const QString question = w.fakes.messages.shown.front();
-    for (const char *part : {"U+1F600", " 2 ", "2 行目", "4 文字目"}) // the first, how many, where
-        QVERIFY2(question.contains(QString::fromUtf8(part)), part);
+    for (const QString &part : {QStringLiteral("U+1F600"), QStringLiteral(" 2 "), QStringLiteral("2 行目"),
+                                QStringLiteral("4 文字目"), named}) // the first, how many, where, in what
+        QVERIFY2(question.contains(part), qPrintable(part));
 
     w.fakes.messages.confirmAnswer = true;
     w.trigger("saven");
-    QCOMPARE(readBytes(path("u.htm")), QByteArray("<P>\r\nok &#128512; and &#165;</P>"));
+    QCOMPARE(readBytes(path("u.htm")), written);
 }
 
 void FilesTest::newAsksBeepsAndEmptiesTheDocument()

@@ -103,6 +103,7 @@ void WindowTest::menuTreeIsExactlyTheDesignedOne()
   opens 開く(&O)
   saven 上書き保存(&S)
   saves 名前を付けて保存(&A)
+  encodings 文字コード(&K)
   hifun -
   ends holvaneの終了
 edits edit(&E)

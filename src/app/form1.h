@@ -1,8 +1,9 @@
 #pragma once
 
+#include "documents/text_codec.h"
+#include "editor/undo_pair.h"
 #include "platform/common_dialog.h"
 #include "platform/services.h"
-#include "editor/undo_pair.h"
 
 #include <QHash>
 #include <QMainWindow>
@@ -18,6 +19,14 @@ class EditPane;
 class Form3;
 struct PairedTag;
 struct SingleTag;
+
+// How a document is written: its encoding, and whether a byte order mark
+// comes first.
+struct DocumentFormat {
+    Encoding encoding = Encoding::Cp932;
+    bool byteOrderMark = false;
+    bool operator==(const DocumentFormat &) const = default;
+};
 
 // The editor's main window: the two panes, the menu bar and every command.
 class Form1 : public QMainWindow {
@@ -70,6 +79,13 @@ public:
     void saver();
     void saver2();
 
+    // The file menu's 文字コード(&K): read the file again in another encoding
+    // (a wrong guess), or write the next save in another one (a conversion).
+    void reopenIn(Encoding encoding);
+    void saveIn(Encoding encoding);
+    void setByteOrderMark(bool on);
+    const DocumentFormat &documentFormat() const { return m_format; }
+
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
     void showEvent(QShowEvent *event) override;
@@ -78,6 +94,8 @@ private:
     void Form_Resize();
     void showPaneForWrapState(bool wrapping);
     void buildMenus();
+    void buildEncodingMenu(QMenu *files);
+    void showEncodingChecks();
     void Mains_KeyDown();
     void Mains_KeyUp();
     void Mains2_KeyDown();
@@ -88,8 +106,10 @@ private:
     void editActivePane(const std::function<void(EditPane &)> &change);
 
     // Document read into both panes; false (and the user told) on failure.
-    bool loadDocument(const QString &path, bool reportFailure);
+    bool loadDocument(const QString &path, bool reportFailure, std::optional<Encoding> forced = std::nullopt);
     bool writeActivePane(const QString &path);
+    QByteArray bytesToWrite(const QString &text, const EncodeResult &encoded) const;
+    void warnAboutDeclaredCharset(const QString &text);
     void setDocumentCaption(const QString &path);
     void tellAboutKeptBytes(const QString &path, qsizetype count);
 
@@ -98,6 +118,14 @@ private:
     EditPane *Mains = nullptr;
     EditPane *Mains2 = nullptr;
     UndoPair m_undo;
+    DocumentFormat m_format; // what the next save writes
+    // The document as last read or written, to tell whether it was edited
+    // since, and to write an unedited one back byte for byte.
+    struct OnDisk {
+        QString path;
+        DocumentFormat format;
+        QString text;
+    } m_onDisk;
     QHash<QByteArray, QAction *> m_items;
     QHash<QByteArray, QMenu *> m_menus;
     Form3 *m_form3 = nullptr;

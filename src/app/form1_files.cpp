@@ -1,10 +1,9 @@
 // The file menu and the document read and write of the main window.
 #include "app/form1.h"
 
-#include "documents/cp932_codec.h"
+#include "dialogs/form2.h"
 #include "documents/document_file.h"
 #include "editor/edit_pane.h"
-#include "dialogs/form2.h"
 
 #include <QGuiApplication>
 #include <QInputMethod>
@@ -12,41 +11,56 @@
 namespace holvane {
 namespace {
 
-QString unencodableQuestion(const std::vector<cp932::Unencodable> &found)
+// How the messages name an encoding; code page 932 as it always has been.
+QString describe(Encoding encoding)
 {
-    const cp932::Unencodable &first = found.front();
-    return QStringLiteral("この文書には Shift-JIS (コードページ 932) で書けない文字が %1 個あります。\n"
-                          "最初の文字: U+%2 「%3」 (%4 行目、%5 文字目)\n\n"
-                          "これらの文字を HTML の文字参照 (&#%6; の形) として書き込みますか？\n"
+    return encoding == Encoding::Cp932 ? QStringLiteral("Shift-JIS (コードページ 932)") : encodingName(encoding);
+}
+
+QString unencodableQuestion(Encoding encoding, const std::vector<Unencodable> &found)
+{
+    const Unencodable &first = found.front();
+    return QStringLiteral("この文書には %1 で書けない文字が %2 個あります。\n"
+                          "最初の文字: U+%3 「%4」 (%5 行目、%6 文字目)\n\n"
+                          "これらの文字を HTML の文字参照 (&#%7; の形) として書き込みますか？\n"
                           "キャンセルすると何も書き込みません。")
-        .arg(QString::number(found.size()),
+        .arg(describe(encoding), QString::number(found.size()),
              QStringLiteral("%1").arg(uint(first.codePoint), 4, 16, QLatin1Char('0')).toUpper(),
-             QString::fromUcs4(&first.codePoint, 1), QString::number(first.line),
-             QString::number(first.column), QString::number(uint(first.codePoint)));
+             QString::fromUcs4(&first.codePoint, 1), QString::number(first.line), QString::number(first.column),
+             QString::number(uint(first.codePoint)));
+}
+
+// "utf-16" names no byte order; a page that says so agrees with either.
+bool agrees(const DeclaredCharset &declared, Encoding encoding)
+{
+    const bool utf16 = encoding == Encoding::Utf16Le || encoding == Encoding::Utf16Be;
+    return declared.encoding == encoding
+           || (utf16 && declared.label.trimmed().compare(QLatin1String("utf-16"), Qt::CaseInsensitive) == 0);
 }
 
 } // namespace
 
 void Form1::setDocumentCaption(const QString &path)
 {
-    setWindowTitle(path + QStringLiteral(" - holvas"));
+    const QString encoding =
+        m_format.encoding == Encoding::Cp932 ? QString() : QStringLiteral(" [%1]").arg(encodingName(m_format.encoding));
+    setWindowTitle(path + encoding + QStringLiteral(" - holvas"));
 }
 
 void Form1::tellAboutKeptBytes(const QString &path, qsizetype count)
 {
-    const QString notice =
-        QStringLiteral("「%1」には Shift-JIS (コードページ 932) として読めないバイトが %2 個ありました。\n"
-                       "それらのバイトはそのまま保たれ、保存するとそのまま書き戻されます。")
-            .arg(path, QString::number(count));
+    const QString notice = QStringLiteral("「%1」には %2 として読めないバイトが %3 個ありました。\n"
+                                          "それらのバイトはそのまま保たれ、保存するとそのまま書き戻されます。")
+                               .arg(path, describe(m_format.encoding), QString::number(count));
     if (isVisible())
         m_services.messages.information(this, notice);
     else
         m_pendingNotice = notice;
 }
 
-bool Form1::loadDocument(const QString &path, bool reportFailure)
+bool Form1::loadDocument(const QString &path, bool reportFailure, std::optional<Encoding> forced)
 {
-    ReadOutcome read = readDocument(path);
+    ReadOutcome read = readDocument(path, forced);
     if (!read.document) {
         if (reportFailure)
             m_services.messages.error(this, QStringLiteral("「%1」を開けませんでした。\n理由: %2").arg(path, read.error));
@@ -56,25 +70,50 @@ bool Form1::loadDocument(const QString &path, bool reportFailure)
     Mains2->setText(Mains->Text());
     m_undo.after = Mains->Text();
     m_undo.before = Mains->Text();
+    m_format = {read.document->encoding, read.document->byteOrderMark};
+    m_onDisk = {path, m_format, Mains->Text()};
     if (read.document->keptBytes > 0)
         tellAboutKeptBytes(path, read.document->keptBytes);
     return true;
 }
 
+QByteArray Form1::bytesToWrite(const QString &text, const EncodeResult &encoded) const
+{
+    const bool unedited = !m_onDisk.path.isEmpty() && m_onDisk.format == m_format && m_onDisk.text == text;
+    if (unedited && encoded.unencodable.empty())
+        if (auto own = bytesOfUnchangedFile(m_onDisk.path, text, m_format.encoding, m_format.byteOrderMark))
+            return *own;
+    return encoded.bytes;
+}
+
+void Form1::warnAboutDeclaredCharset(const QString &text)
+{
+    const auto declared = declaredCharset(text);
+    if (!declared || agrees(*declared, m_format.encoding))
+        return;
+    m_services.messages.information(
+        this, QStringLiteral("この文書は <meta> で文字コードを「%1」と宣言していますが、%2 で保存しました。\n"
+                             "文書の中身は変えていません。")
+                  .arg(declared->label, encodingName(m_format.encoding)));
+}
+
 bool Form1::writeActivePane(const QString &path)
 {
     QGuiApplication::inputMethod()->commit();
+    const QString text = activePane().Text();
     // Encoded once: the bytes with references are only written if the user agrees.
-    const cp932::EncodeResult encoded =
-        cp932::encode(activePane().Text(), cp932::UnencodablePolicy::CharacterReference);
+    const EncodeResult encoded =
+        encodeDocument(text, m_format.encoding, m_format.byteOrderMark, UnencodablePolicy::CharacterReference);
     if (!encoded.unencodable.empty()
-        && !m_services.messages.confirm(this, unencodableQuestion(encoded.unencodable),
+        && !m_services.messages.confirm(this, unencodableQuestion(m_format.encoding, encoded.unencodable),
                                         QStringLiteral("文字参照にして保存"), QStringLiteral("キャンセル")))
         return false;
-    if (const auto failure = writeDocument(path, encoded.bytes)) {
+    if (const auto failure = writeDocument(path, bytesToWrite(text, encoded))) {
         m_services.messages.error(this, QStringLiteral("「%1」を保存できませんでした。\n理由: %2").arg(path, *failure));
         return false;
     }
+    m_onDisk = {path, m_format, encoded.unencodable.empty() ? text : QString()};
+    warnAboutDeclaredCharset(text);
     return true;
 }
 
@@ -122,6 +161,8 @@ void Form1::news_Click()
     Mains2->setText(QString());
     setWindowTitle(QStringLiteral("holvane"));
     CD.FileName.clear();
+    m_format = {};
+    m_onDisk = {};
 }
 
 } // namespace holvane

@@ -19,6 +19,7 @@ enum class Row {
     Separator,  // a separator of the last menu
     PairedTags, // the rows of the paired-tag table
     SingleTags, // the rows of the single-tag table
+    Encodings,  // the document encoding submenu
 };
 
 struct MenuRow {
@@ -36,6 +37,7 @@ const MenuRow kMenuBar[] = {
     {Row::Item, "opens", "開く(&O)", "", &Form1::opens_Click},
     {Row::Item, "saven", "上書き保存(&S)", "", &Form1::saven_Click},
     {Row::Item, "saves", "名前を付けて保存(&A)", "", &Form1::saves_Click},
+    {Row::Encodings, "encodings"},
     {Row::Separator, "hifun"},
     {Row::Item, "ends", "holvaneの終了", "", &Form1::ends_Click},
 
@@ -114,6 +116,9 @@ void Form1::buildMenus()
             for (const PairedTag &tag : kPairedTags)
                 connect(addItem(tag.item, tag.caption, tag.shortcut, false), &QAction::triggered, this,
                         [this, &tag] { pairedTag_Click(tag); });
+            break;
+        case Row::Encodings:
+            buildEncodingMenu(current);
             break;
         case Row::SingleTags:
             for (const SingleTag &tag : kSingleTags)

@@ -1,11 +1,12 @@
 #include "documents/cp932_codec.h"
 
+#include "documents/codec_support.h"
+
+#include <algorithm>
 #include <array>
 #include <cstdint>
-
-#ifdef __SSE2__
-#include <emmintrin.h>
-#endif
+#include <tuple>
+#include <vector>
 
 namespace holvane::cp932 {
 namespace {
@@ -14,7 +15,8 @@ namespace {
 
 constexpr bool isLeadByte(unsigned b) { return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC); }
 constexpr int rowOfLead(unsigned b) { return b <= 0x9F ? int(b) - 0x81 : int(b) - 0xE0 + 31; }
-constexpr char16_t kEscapeBase = 0xDC00;
+using codec::isKept;
+using codec::keptByte;
 
 // Single bytes above 0x7F that are characters of their own. Windows gives the
 // five bytes that JIS leaves empty code points of their own, so they survive.
@@ -43,6 +45,8 @@ constexpr int rank(std::uint16_t code)
 
 struct EncodeTable {
     std::array<std::uint16_t, 0x10000> code{}; // 0: no code
+    // Every code of the characters that have more than one, by character.
+    std::vector<std::pair<char16_t, std::uint16_t>> duplicates;
 
     EncodeTable()
     {
@@ -62,8 +66,21 @@ struct EncodeTable {
                 std::uint16_t &slot = code[u];
                 if (slot == 0 || rank(c) < rank(slot) || (rank(c) == rank(slot) && c < slot))
                     slot = c;
+                duplicates.emplace_back(u, c);
             }
         }
+        // By character, and Windows' own preference first within each.
+        std::sort(duplicates.begin(), duplicates.end(), [](const auto &a, const auto &b) {
+            return std::tuple(a.first, rank(a.second), a.second) < std::tuple(b.first, rank(b.second), b.second);
+        });
+        std::vector<std::pair<char16_t, std::uint16_t>> several;
+        for (std::size_t i = 0; i < duplicates.size(); ++i) {
+            const bool shared = (i > 0 && duplicates[i - 1].first == duplicates[i].first)
+                                || (i + 1 < duplicates.size() && duplicates[i + 1].first == duplicates[i].first);
+            if (shared)
+                several.push_back(duplicates[i]);
+        }
+        duplicates = std::move(several);
         // Input methods on Linux type the JIS forms of these; Windows has only
         // the look-alikes, which is what a Windows user would have typed.
         code[0x301C] = 0x8160; // wave dash
@@ -107,77 +124,6 @@ const EncodeTable &encodeTable()
     return table;
 }
 
-// Tracks line and column lazily: only texts that have unencodable characters
-// pay for the scan, and each part of the text is scanned once.
-class LineCounter {
-public:
-    explicit LineCounter(QStringView text) : m_text(text) {}
-
-    Unencodable locate(qsizetype position, char32_t codePoint)
-    {
-        for (; m_scanned < position; ++m_scanned) {
-            const char16_t c = m_text[m_scanned].unicode();
-            if (c == u'\n' || c == u'\r') {
-                const bool crlf = c == u'\r' && m_scanned + 1 < m_text.size() && m_text[m_scanned + 1] == u'\n';
-                if (crlf)
-                    ++m_scanned;
-                ++m_line;
-                m_column = 1;
-            } else if (!(QChar::isLowSurrogate(c) && m_scanned > 0 && m_text[m_scanned - 1].isHighSurrogate())) {
-                ++m_column;
-            }
-        }
-        // A CR LF split by the position cannot happen: neither half is unencodable.
-        return {position, m_line, m_column, codePoint};
-    }
-
-private:
-    QStringView m_text;
-    qsizetype m_scanned = 0;
-    qsizetype m_line = 1;
-    qsizetype m_column = 1;
-};
-
-// Documents are mostly ASCII markup; runs of it are copied sixteen at a time.
-// Each returns how many units it handled, stopping before the first that is
-// not ASCII.
-qsizetype widenAscii(const unsigned char *in, qsizetype n, char16_t *out)
-{
-    qsizetype i = 0;
-#ifdef __SSE2__
-    const __m128i zero = _mm_setzero_si128();
-    for (; i + 16 <= n; i += 16) {
-        const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i *>(in + i));
-        if (_mm_movemask_epi8(chunk) != 0)
-            break;
-        _mm_storeu_si128(reinterpret_cast<__m128i *>(out + i), _mm_unpacklo_epi8(chunk, zero));
-        _mm_storeu_si128(reinterpret_cast<__m128i *>(out + i + 8), _mm_unpackhi_epi8(chunk, zero));
-    }
-#endif
-    for (; i < n && in[i] < 0x80; ++i)
-        out[i] = in[i];
-    return i;
-}
-
-qsizetype narrowAscii(const char16_t *in, qsizetype n, char *out)
-{
-    qsizetype i = 0;
-#ifdef __SSE2__
-    const __m128i high = _mm_set1_epi16(short(0xFF80));
-    for (; i + 16 <= n; i += 16) {
-        const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i *>(in + i));
-        const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i *>(in + i + 8));
-        if (_mm_movemask_epi8(_mm_cmpeq_epi16(_mm_and_si128(_mm_or_si128(a, b), high), _mm_setzero_si128()))
-            != 0xFFFF)
-            break;
-        _mm_storeu_si128(reinterpret_cast<__m128i *>(out + i), _mm_packus_epi16(a, b));
-    }
-#endif
-    for (; i < n && in[i] < 0x80; ++i)
-        out[i] = char(in[i]);
-    return i;
-}
-
 } // namespace
 
 DecodeResult decode(QByteArrayView bytes)
@@ -194,7 +140,7 @@ DecodeResult decode(QByteArrayView bytes)
     while (p < end) {
         const unsigned b = *p;
         if (b < 0x80) {
-            const qsizetype run = widenAscii(p, end - p, out);
+            const qsizetype run = codec::widenAscii(p, end - p, out);
             p += run;
             out += run;
             continue;
@@ -214,7 +160,7 @@ DecodeResult decode(QByteArrayView bytes)
         }
         // Escape only the lead byte: the byte after it may well be a "<" or a
         // line break, and it must be read as what it is.
-        *out++ = char16_t(kEscapeBase + b);
+        *out++ = char16_t(codec::kKeptBase + b);
         ++result.keptBytes;
         ++p;
     }
@@ -224,13 +170,113 @@ DecodeResult decode(QByteArrayView bytes)
 
 int codeFor(char16_t ch)
 {
-    if (ch >= 0xDC80 && ch <= 0xDCFF)
-        return ch - kEscapeBase;
+    if (isKept(ch))
+        return isLeadByte(keptByte(ch)) ? keptByte(ch) : -1;
     if (QChar::isSurrogate(ch))
         return -1;
     const std::uint16_t c = encodeTable().code[ch];
     return (c == 0 && ch != 0) ? -1 : c;
 }
+
+char16_t decodePair(unsigned lead, unsigned trail)
+{
+    const int row = decodeTable().leadRow[lead & 0xFF];
+    return row < 0 ? 0 : decodeTable().pair[row][trail & 0xFF];
+}
+
+namespace {
+
+// Whether a code written right after a kept lead byte would be read as the
+// lead's trail byte.
+bool joins(const DecodeTable &table, int keptRow, std::uint16_t code)
+{
+    return table.pair[keptRow][code < 0x100 ? code : code >> 8] != 0;
+}
+
+// Another code of the same character that does not join the kept lead byte
+// before it, or 0. Only double-byte characters have more than one code.
+std::uint16_t codeAfterKept(const DecodeTable &table, std::uint16_t code, int keptRow)
+{
+    if (code < 0x100)
+        return 0;
+    const char16_t ch = table.pair[table.leadRow[code >> 8]][code & 0xFF];
+    const auto &duplicates = encodeTable().duplicates;
+    auto it = std::lower_bound(duplicates.begin(), duplicates.end(), std::pair<char16_t, std::uint16_t>(ch, 0));
+    for (; it != duplicates.end() && it->first == ch; ++it)
+        if (!joins(table, keptRow, it->second))
+            return it->second;
+    return 0;
+}
+
+void putCode(char *&out, std::uint16_t code)
+{
+    if (code >= 0x100)
+        *out++ = char(code >> 8);
+    *out++ = char(code & 0xFF);
+}
+
+// What encode keeps besides the output pointer, for the rare paths.
+struct Writing {
+    QStringView text;
+    UnencodablePolicy policy;
+    EncodeResult &result;
+    codec::LineCounter lines;
+};
+
+// Reports the character at i and writes its reference when asked.
+void report(Writing &w, qsizetype i, char32_t codePoint, qsizetype units, char *&out)
+{
+    w.result.unencodable.push_back(w.lines.locate(i, codePoint));
+    if (w.policy != UnencodablePolicy::CharacterReference)
+        return;
+    QByteArray &bytes = w.result.bytes;
+    const QByteArray ref = codec::characterReference(codePoint);
+    const qsizetype written = out - bytes.data();
+    // Room for the reference and for two bytes per unit still to come.
+    bytes.resize(written + ref.size() + (w.text.size() - i - units) * 2);
+    out = std::copy(ref.cbegin(), ref.cend(), bytes.data() + written);
+}
+
+// Writes what follows a kept lead byte, one item at a time, while the byte
+// written last is a kept one whose reading is still open: the next byte must
+// not be one that makes a character with it. Returns the index after.
+qsizetype writeAfterKept(Writing &w, qsizetype i, int keptRow, char *&out)
+{
+    const DecodeTable &decoding = decodeTable();
+    const auto &table = encodeTable().code;
+    const qsizetype n = w.text.size();
+    while (i < n) {
+        const char16_t c = w.text[i].unicode();
+        qsizetype units = 1;
+        char32_t unencodable = c;
+        if (QChar::isSurrogate(c)) {
+            if (QChar::isHighSurrogate(c) && i + 1 < n && w.text[i + 1].isLowSurrogate()) {
+                unencodable = QChar::surrogateToUcs4(c, w.text[i + 1].unicode());
+                units = 2;
+            } else if (isKept(c) && isLeadByte(keptByte(c)) && !joins(decoding, keptRow, keptByte(c))) {
+                *out++ = char(keptByte(c));
+                keptRow = rowOfLead(keptByte(c));
+                ++i;
+                continue;
+            }
+        } else if (std::uint16_t code = table[c]; code != 0 || c == 0) {
+            if (joins(decoding, keptRow, code))
+                code = codeAfterKept(decoding, code, keptRow); // NUL never joins
+            if (code != 0 || c == 0) {
+                putCode(out, code);
+                return i + 1;
+            }
+            // It would join the kept byte before it whichever code it took.
+        }
+        report(w, i, unencodable, units, out);
+        i += units;
+        if (w.policy == UnencodablePolicy::CharacterReference)
+            return i; // "&" is no trail byte: the reference settles the kept one
+    }
+    return i;
+}
+
+} // namespace
 
 EncodeResult encode(QStringView text, UnencodablePolicy policy)
 {
@@ -239,51 +285,36 @@ EncodeResult encode(QStringView text, UnencodablePolicy policy)
     QByteArray &bytes = result.bytes;
     bytes = QByteArray(text.size() * 2, Qt::Uninitialized); // exact: see decode
     char *out = bytes.data();
-    LineCounter lines(text);
+    Writing writing{text, policy, result, codec::LineCounter(text)};
 
     const qsizetype n = text.size();
     const char16_t *s = reinterpret_cast<const char16_t *>(text.data());
     for (qsizetype i = 0; i < n; ++i) {
         const char16_t c = s[i];
         if (c < 0x80) {
-            const qsizetype run = narrowAscii(s + i, n - i, out);
+            const qsizetype run = codec::narrowAscii(s + i, n - i, out);
             out += run;
             i += run - 1;
             continue;
         }
-        char32_t unencodable = 0;
+        char32_t unencodable = c;
         qsizetype units = 1;
         if (QChar::isSurrogate(c)) {
             if (QChar::isHighSurrogate(c) && i + 1 < n && QChar::isLowSurrogate(s[i + 1])) {
                 unencodable = QChar::surrogateToUcs4(c, s[i + 1]);
                 units = 2;
-            } else if (c >= 0xDC80 && c <= 0xDCFF) {
-                *out++ = char(c - kEscapeBase);
+            } else if (isKept(c) && isLeadByte(keptByte(c))) {
+                // Only a lead byte can be kept: any other byte is a character
+                // of its own and would read back as that.
+                *out++ = char(keptByte(c));
+                i = writeAfterKept(writing, i + 1, rowOfLead(keptByte(c)), out) - 1;
                 continue;
-            } else {
-                unencodable = c;
             }
         } else if (const std::uint16_t code = table[c]) {
-            if (code < 0x100) {
-                *out++ = char(code);
-            } else {
-                *out++ = char(code >> 8);
-                *out++ = char(code & 0xFF);
-            }
+            putCode(out, code);
             continue;
-        } else {
-            unencodable = c;
         }
-
-        result.unencodable.push_back(lines.locate(i, unencodable));
-        if (policy == UnencodablePolicy::CharacterReference) {
-            const QByteArray ref = "&#" + QByteArray::number(quint32(unencodable)) + ';';
-            const qsizetype written = out - bytes.data();
-            // Room for the reference and for two bytes per unit still to come.
-            bytes.resize(written + ref.size() + (n - i - units) * 2);
-            out = bytes.data() + written;
-            out = std::copy(ref.cbegin(), ref.cend(), out);
-        }
+        report(writing, i, unencodable, units, out);
         i += units - 1;
     }
     bytes.resize(out - bytes.data());

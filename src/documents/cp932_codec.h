@@ -1,50 +1,36 @@
 #pragma once
 
+#include "documents/codec_types.h"
 
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QString>
 #include <QStringView>
 
-#include <vector>
-
-// Windows code page 932 (Windows-31J), the code page of the documents.
+// Windows code page 932 (Windows-31J), the default encoding of documents.
 //
 // The conversion is table driven and agrees with Windows in both directions.
-// It never loses a byte: a byte that is not valid code page 932 decodes to a
-// lone surrogate U+DC80..U+DCFF that encodes back to exactly that byte.
+// It never loses a byte: a lead byte that starts no character where it stands
+// decodes to a lone surrogate U+DC81..U+DCFC that encodes back to exactly that
+// byte. Encoding keeps the promise of text_codec.h: what it writes reads back
+// as the text, or it reports the characters that would not.
 namespace holvane::cp932 {
 
-struct DecodeResult {
-    QString text;
-    // How many bytes were not valid code page 932 and were kept as escapes.
-    qsizetype keptBytes = 0;
-};
+using holvane::EncodeResult;
+using holvane::Unencodable;
+using holvane::UnencodablePolicy;
+using DecodeResult = holvane::DecodedText;
 
 DecodeResult decode(QByteArrayView bytes);
-
-// A character that code page 932 has no code for.
-struct Unencodable {
-    qsizetype position = 0; // index into the text, in UTF-16 units
-    qsizetype line = 1;     // 1-based; CR LF, CR and LF each end a line
-    qsizetype column = 1;   // 1-based, in characters (a surrogate pair is one)
-    char32_t codePoint = 0;
-};
-
-enum class UnencodablePolicy {
-    Omit,               // report the character and write nothing for it
-    CharacterReference, // report it and write it as &#NNNN;
-};
-
-struct EncodeResult {
-    QByteArray bytes;
-    std::vector<Unencodable> unencodable;
-};
 
 EncodeResult encode(QStringView text, UnencodablePolicy policy = UnencodablePolicy::Omit);
 
 // The code that encode writes for a single BMP character, or -1 when it has
 // none: a value below 0x100 is one byte, anything else a lead and trail byte.
 int codeFor(char16_t ch);
+
+// The character of a double-byte code, or 0 where there is none. The
+// JIS-based codecs take their JIS X 0208 rows from here.
+char16_t decodePair(unsigned lead, unsigned trail);
 
 } // namespace holvane::cp932

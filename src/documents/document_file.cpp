@@ -1,6 +1,5 @@
 #include "documents/document_file.h"
 
-#include "documents/cp932_codec.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -156,24 +155,50 @@ bool canReplace(const QString &path, const struct stat &info)
 
 } // namespace
 
-ReadOutcome readDocument(const QString &path)
+namespace {
+
+struct FileBytes {
+    std::optional<QByteArray> bytes;
+    QString error;
+};
+
+FileBytes readFile(const QString &path)
 {
     const QFileInfo info(path);
     if (info.exists() && info.isDir())
         return {std::nullopt, kIsFolder};
     if (info.exists() && !info.isFile())
         return {std::nullopt, kNotRegular};
-
     // Not using QIODevice::Text: line ends must reach the pane as they are.
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return {std::nullopt, file.errorString()};
-    const QByteArray bytes = file.readAll();
+    QByteArray bytes = file.readAll();
     if (file.error() != QFileDevice::NoError)
         return {std::nullopt, file.errorString()};
+    return {std::move(bytes), QString()};
+}
 
-    cp932::DecodeResult decoded = cp932::decode(bytes);
-    return {LoadedDocument{std::move(decoded.text), decoded.keptBytes}, QString()};
+} // namespace
+
+ReadOutcome readDocument(const QString &path, std::optional<Encoding> forced)
+{
+    FileBytes file = readFile(path);
+    if (!file.bytes)
+        return {std::nullopt, file.error};
+    return {decodeDocument(*file.bytes, forced), QString()};
+}
+
+std::optional<QByteArray> bytesOfUnchangedFile(const QString &path, QStringView text, Encoding encoding,
+                                               bool byteOrderMark)
+{
+    FileBytes file = readFile(path);
+    if (!file.bytes)
+        return std::nullopt;
+    const DecodedDocument read = decodeDocument(*file.bytes, encoding);
+    if (read.byteOrderMark != byteOrderMark || read.text != text)
+        return std::nullopt;
+    return file.bytes;
 }
 
 std::optional<QString> writeDocument(const QString &path, const QByteArray &bytes)

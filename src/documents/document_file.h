@@ -1,5 +1,7 @@
 #pragma once
 
+#include "documents/text_codec.h"
+
 #include <QByteArray>
 #include <QString>
 
@@ -7,20 +9,24 @@
 
 namespace holvane {
 
-struct LoadedDocument {
-    QString text;
-    qsizetype keptBytes = 0; // bytes that are not code page 932, kept as they are
-};
-
 struct ReadOutcome {
-    std::optional<LoadedDocument> document;
+    std::optional<DecodedDocument> document;
     QString error; // the system's reason when document is empty
 };
 
-// Reads a whole document file. Only regular files are read: a folder, a
-// device or a FIFO is refused before it is opened, so that nothing hangs on
-// a FIFO or reads /dev/zero until memory runs out.
-ReadOutcome readDocument(const QString &path);
+// Reads a whole document file, in the encoding it is recognised to be in or
+// in `forced`. Only regular files are read: a folder, a device or a FIFO is
+// refused before it is opened, so that nothing hangs on a FIFO or reads
+// /dev/zero until memory runs out.
+ReadOutcome readDocument(const QString &path, std::optional<Encoding> forced = std::nullopt);
+
+// The bytes of the file at `path` where they read, in `encoding`, exactly as
+// `text` with or without a byte order mark as given: a document saved
+// without an edit then comes back byte for byte, even where the encoder
+// would have chosen other codes for the same text (code page 932's
+// duplicates, ISO-2022-JP's escapes).
+std::optional<QByteArray> bytesOfUnchangedFile(const QString &path, QStringView text, Encoding encoding,
+                                               bool byteOrderMark);
 
 // Writes a whole document file and keeps the file what it was: an existing
 // file is replaced by a complete new one only where the new one can have the

@@ -1,0 +1,36 @@
+#pragma once
+
+#include "documents/codec_types.h"
+
+#include <QByteArrayView>
+#include <QStringView>
+
+// UTF-8 and UTF-16, with the placeholders of the other codecs for what is not
+// valid: a byte that starts no UTF-8 character, and each byte of a lone
+// surrogate unit or of an odd last byte in UTF-16. They can write every
+// character, so they report only what would not read back as itself: a
+// placeholder that would join others into a character or (UTF-16) could not
+// stand on its own, a lone surrogate that is no placeholder, and U+FEFF at
+// the start of a text written without a byte order mark (it would read as one).
+namespace holvane::utf8 {
+
+struct Reading {
+    DecodedText decoded;
+    qsizetype nonAscii = 0; // characters of more than one byte
+    bool gaveUp = false;    // only when tentative
+};
+
+// A byte order mark is not taken off here. Tentative reading, for detection,
+// gives up as soon as the kept bytes pass one in 64 non-ASCII characters: such
+// bytes are not UTF-8, and giving up early costs little on them.
+Reading read(QByteArrayView bytes, bool tentative = false);
+EncodeResult encode(QStringView text, bool byteOrderMark, UnencodablePolicy policy);
+
+} // namespace holvane::utf8
+
+namespace holvane::utf16 {
+
+DecodedText decode(QByteArrayView bytes, bool bigEndian);
+EncodeResult encode(QStringView text, bool bigEndian, bool byteOrderMark, UnencodablePolicy policy);
+
+} // namespace holvane::utf16
