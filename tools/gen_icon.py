@@ -3,7 +3,9 @@
 
 A page with a folded corner and a blue pair of angle brackets, as four images:
 16x16 and 32x32, each with 16 and with 256 colours (4,710 bytes in all).
-Also writes the 16 and 32 pixel PNG copies that the desktop entry uses.
+Also writes the 16 and 32 pixel PNG copies that the desktop entry uses, and 48
+and 256 pixel ones scaled smoothly from the 32 pixel picture for desktops that
+ask for a bigger icon (the drawing itself stays the 32 pixel one).
 Run from the repository's root: python3 tools/gen_icon.py
 """
 import math
@@ -94,11 +96,63 @@ def bitmap(size, bits):
     return header + colours + b''.join(xor_rows) + b''.join(and_rows)
 
 
-def png(size):
-    """The 256-colour picture as a PNG, for desktops that look for one."""
-    pixels = render(size)
-    raw = b''.join(b'\0' + b''.join(bytes(PALETTE256[nearest(PALETTE256, p)]) + b'\xff' if p else b'\0\0\0\0'
-                                    for p in row) for row in pixels)
+def rgba_pixels(size):
+    """The 256-colour picture as rows of RGBA tuples, transparent where the icon is."""
+    return [[PALETTE256[nearest(PALETTE256, p)] + (255,) if p else (0, 0, 0, 0) for p in row]
+            for row in render(size)]
+
+
+def cubic_weights(t):
+    """Catmull-Rom weights of the four neighbours for a fraction t between the middle two."""
+    a = -0.5
+    def w(x):
+        x = abs(x)
+        if x < 1:
+            return (a + 2) * x ** 3 - (a + 3) * x ** 2 + 1
+        if x < 2:
+            return a * x ** 3 - 5 * a * x ** 2 + 8 * a * x - 4 * a
+        return 0.0
+    return [w(t + 1), w(t), w(1 - t), w(2 - t)]
+
+
+def scale_smooth(rows, size):
+    """Bicubic resampling of square RGBA rows to size x size.
+
+    Colours are weighted by their alpha, so the transparent pixels around the
+    page (black with alpha 0) do not darken its edge."""
+    n = len(rows)
+    premultiplied = [[(r * a / 255, g * a / 255, b * a / 255, a) for (r, g, b, a) in row] for row in rows]
+
+    def resample_line(line, count):
+        out = []
+        for i in range(count):
+            x = (i + 0.5) * len(line) / count - 0.5
+            base = math.floor(x)
+            weights = cubic_weights(x - base)
+            taps = [line[min(max(base + k - 1, 0), len(line) - 1)] for k in range(4)]
+            out.append(tuple(sum(w * t[c] for w, t in zip(weights, taps)) for c in range(4)))
+        return out
+
+    across = [resample_line(row, size) for row in premultiplied]
+    columns = [resample_line([across[y][x] for y in range(n)], size) for x in range(size)]
+    result = []
+    for y in range(size):
+        row = []
+        for x in range(size):
+            r, g, b, a = columns[x][y]
+            a = min(max(a, 0.0), 255.0)
+            if a < 0.5:
+                row.append((0, 0, 0, 0))
+                continue
+            row.append(tuple(int(min(max(c * 255 / a, 0.0), 255.0) + 0.5) for c in (r, g, b)) + (int(a + 0.5),))
+        result.append(row)
+    return result
+
+
+def png(rows):
+    """RGBA rows as a PNG, for desktops that look for one."""
+    size = len(rows)
+    raw = b''.join(b'\0' + b''.join(bytes(p) for p in row) for row in rows)
 
     def chunk(kind, data):
         return struct.pack('>I', len(data)) + kind + data + struct.pack('>I', zlib.crc32(kind + data))
@@ -118,9 +172,11 @@ def main():
     out += b''.join(blobs)
     with open('resources/holvane.ico', 'wb') as f:
         f.write(out)
-    for size in (16, 32):
+    drawn = {size: rgba_pixels(size) for size in (16, 32)}
+    scaled = {size: scale_smooth(drawn[32], size) for size in (48, 256)}
+    for size, rows in {**drawn, **scaled}.items():
         with open(f'resources/holvane-{size}.png', 'wb') as f:
-            f.write(png(size))
+            f.write(png(rows))
     print(len(out), 'bytes')
 
 
