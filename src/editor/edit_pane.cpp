@@ -12,6 +12,7 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <cstring>
 
 namespace holvane {
 namespace {
@@ -47,6 +48,35 @@ qsizetype stepEnd(const QString &shown, qsizetype from, qsizetype size)
             break;
         ++at;
     }
+    return at;
+}
+
+// How many characters two texts share at their start, and at their end.
+// Undo compares whole documents; memcmp goes through the long equal parts
+// many characters at a time.
+qsizetype commonPrefix(QStringView a, QStringView b)
+{
+    constexpr qsizetype kBlock = 4096;
+    const qsizetype n = std::min(a.size(), b.size());
+    qsizetype at = 0;
+    while (at + kBlock <= n && std::memcmp(a.data() + at, b.data() + at, kBlock * sizeof(QChar)) == 0)
+        at += kBlock;
+    while (at < n && a[at] == b[at])
+        ++at;
+    return at;
+}
+
+qsizetype commonSuffix(QStringView a, QStringView b)
+{
+    constexpr qsizetype kBlock = 4096;
+    const qsizetype n = std::min(a.size(), b.size());
+    qsizetype at = 0;
+    while (at + kBlock <= n
+           && std::memcmp(a.data() + a.size() - at - kBlock, b.data() + b.size() - at - kBlock, kBlock * sizeof(QChar))
+                  == 0)
+        at += kBlock;
+    while (at < n && a[a.size() - 1 - at] == b[b.size() - 1 - at])
+        ++at;
     return at;
 }
 
@@ -275,13 +305,8 @@ void EditPane::insertAtSelection(const QString &text)
 void EditPane::replaceAllCaretAtEnd(const QString &text)
 {
     const QString &old = m_text.text();
-    const qsizetype common = std::min(old.size(), text.size());
-    qsizetype prefix = 0;
-    while (prefix < common && old[prefix] == text[prefix])
-        ++prefix;
-    qsizetype suffix = 0;
-    while (suffix < common - prefix && old[old.size() - 1 - suffix] == text[text.size() - 1 - suffix])
-        ++suffix;
+    qsizetype prefix = commonPrefix(old, text);
+    qsizetype suffix = commonSuffix(QStringView(old).sliced(prefix), QStringView(text).sliced(prefix));
     // Never cut a CR LF in two: widen the changed part to take it whole.
     if (prefix > 0 && old[prefix - 1] == u'\r')
         --prefix;
