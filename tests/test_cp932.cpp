@@ -3,7 +3,6 @@
 // count of codes that Windows writes back under another code.
 #include "documents/cp932_codec.h"
 
-#include <QRandomGenerator>
 #include <QTest>
 
 #include <iconv.h>
@@ -53,10 +52,7 @@ private slots:
     void encodeAgreesWithGlibcForEveryCharacter();
     void everyDoubleByteCodeComesBackExceptWindowsDuplicates();
     void invalidBytesAreKeptAndOnlyThemselves();
-    void roundTripsArbitraryBytes_data();
-    void roundTripsArbitraryBytes();
     void reportsEveryUnencodableCharacterWithItsPlace();
-    void writesCharacterReferencesWhenAsked();
 };
 
 void Cp932Test::knownCodes()
@@ -161,39 +157,6 @@ void Cp932Test::invalidBytesAreKeptAndOnlyThemselves()
     QCOMPARE(cp932::encode(truncated.text).bytes, bytes({'a', 0x82}));
 }
 
-void Cp932Test::roundTripsArbitraryBytes_data()
-{
-    QTest::addColumn<QByteArray>("input");
-    QTest::newRow("empty") << QByteArray();
-    QTest::newRow("NUL bytes") << bytes({0, 'a', 0, 0, 0x82, 0xA0, 0});
-    QTest::newRow("UTF-8 Japanese") << QStringLiteral("<P>日本語のテキスト、～と①。</P>\r\n").toUtf8();
-    // Without the lead bytes of codes that Windows writes under another code
-    // (0x87, 0xED, 0xEE, 0xFA).
-    auto canonical = [](int b) { return (b == 0x87 || b == 0xED || b == 0xEE || b == 0xFA) ? 'x' : char(b); };
-    QTest::newRow("every byte value") << [&] {
-        QByteArray all;
-        for (int b = 0; b < 256; ++b)
-            all.append(canonical(b));
-        return all;
-    }();
-    QRandomGenerator random(932);
-    for (int i = 0; i < 2; ++i) {
-        QByteArray noise(50000, Qt::Uninitialized);
-        for (char &c : noise)
-            c = canonical(random.bounded(256));
-        QTest::addRow("random %d", i) << noise;
-    }
-}
-
-void Cp932Test::roundTripsArbitraryBytes()
-{
-    QFETCH(QByteArray, input);
-    const auto decoded = cp932::decode(input);
-    const auto encoded = cp932::encode(decoded.text);
-    QVERIFY(encoded.unencodable.empty());
-    QCOMPARE(encoded.bytes, input);
-}
-
 void Cp932Test::reportsEveryUnencodableCharacterWithItsPlace()
 {
     const QString text = QStringLiteral("ab\r\ncd\U0001F600e\nx\u00A5\r\u203E") + QChar(0xD800) + u'z';
@@ -212,14 +175,6 @@ void Cp932Test::reportsEveryUnencodableCharacterWithItsPlace()
     QCOMPARE(encoded.unencodable[2].column, 1);
     QCOMPARE(encoded.unencodable[3].codePoint, char32_t(0xD800)); // a lone high surrogate is not a byte of ours
     QCOMPARE(encoded.bytes, QByteArray("ab\r\ncde\nx\rz"));
-}
-
-void Cp932Test::writesCharacterReferencesWhenAsked()
-{
-    const QString text = QStringLiteral("<P>\U0001F600\u00A5あ</P>");
-    const auto encoded = cp932::encode(text, cp932::UnencodablePolicy::CharacterReference);
-    QCOMPARE(encoded.unencodable.size(), size_t(2));
-    QCOMPARE(encoded.bytes, QByteArray("<P>&#128512;&#165;\x82\xA0</P>"));
 }
 
 QTEST_GUILESS_MAIN(Cp932Test)
