@@ -785,6 +785,8 @@ EncodeResult encode(QStringView text, UnencodablePolicy policy)
 
 bool hasJisEscape(QByteArrayView bytes)
 {
+    if (bytes.isEmpty())
+        return false; // memchr is not to be given the null pointer of an empty view
     const auto *p = reinterpret_cast<const unsigned char *>(bytes.data());
     const auto *const end = p + bytes.size();
     while ((p = static_cast<const unsigned char *>(std::memchr(p, kEsc, size_t(end - p))))) {

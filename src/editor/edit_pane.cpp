@@ -106,6 +106,23 @@ bool opensMenuBar(const QKeyEvent *e)
     return e->key() == Qt::Key_Alt || e->key() == Qt::Key_AltGr;
 }
 
+// Whether the pane takes a key's text as typed text: Qt's own rule for
+// text edits (QInputControl::isAcceptableInput).
+bool typesTextInto(const QKeyEvent *e)
+{
+    const QString text = e->text();
+    if (text.isEmpty())
+        return false;
+    const QChar first = text.front();
+    if (first.category() == QChar::Other_Format)
+        return true;
+    const Qt::KeyboardModifiers modifiers = e->modifiers();
+    if (modifiers == Qt::ControlModifier || modifiers == (Qt::ShiftModifier | Qt::ControlModifier))
+        return false;
+    return first.isPrint() || first.category() == QChar::Other_PrivateUse || first == u'\t'
+           || (first.isHighSurrogate() && text.size() > 1 && text[1].isLowSurrogate());
+}
+
 bool movesByCharacterOrWord(const QKeyEvent *e)
 {
     for (const auto key : {QKeySequence::MoveToNextChar, QKeySequence::MoveToPreviousChar,
@@ -417,8 +434,9 @@ void EditPane::keyPressEvent(QKeyEvent *e)
         e->setAccepted(plain.isAccepted());
         return;
     }
+    const bool typesText = typesTextInto(e);
     const QString typed = e->text();
-    if (!typed.isEmpty() && (typed.front().isPrint() || typed.front() == u'\t')
+    if (typesText
         && (typed.contains(QChar(QChar::LineSeparator)) || typed.contains(QChar(QChar::ParagraphSeparator)))) {
         // So would a key that types U+2028 or U+2029: the text goes in with
         // the editor's line ends, as pasted text does.
@@ -427,6 +445,10 @@ void EditPane::keyPressEvent(QKeyEvent *e)
         e->accept();
         return;
     }
+    // Typed over a selection, the selection goes first, by itself: Qt
+    // reports a line end typed over a line end as no change at all.
+    if (typesText || e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter)
+        removeSelection();
     stepOntoTextAcrossFold(e);
     const int positionBefore = textCursor().position();
     const qsizetype indexBefore = m_text.toText(positionBefore);
@@ -434,6 +456,24 @@ void EditPane::keyPressEvent(QKeyEvent *e)
     // Arrow keys step over a fold as over nothing.
     if (movedOnlyAcrossFold(e, positionBefore, indexBefore))
         QPlainTextEdit::keyPressEvent(e);
+    collapseSelectionOfAFold();
+}
+
+void EditPane::removeSelection()
+{
+    if (textCursor().hasSelection())
+        insertAtSelection(QString());
+}
+
+void EditPane::collapseSelectionOfAFold()
+{
+    // A selection that covers a fold and nothing else selects no text; left
+    // as it is, the next arrow key would only collapse it and seem lost.
+    QTextCursor c = textCursor();
+    if (c.hasSelection() && m_text.toText(c.anchor()) == m_text.toText(c.position())) {
+        c.clearSelection();
+        setTextCursor(c);
+    }
 }
 
 void EditPane::keyReleaseEvent(QKeyEvent *e)
@@ -477,6 +517,8 @@ void EditPane::inputMethodEvent(QInputMethodEvent *e)
     const bool changesText = !e->commitString().isEmpty() || e->replacementLength() > 0;
     if (changesText)
         emit keyDown();
+    if (!e->commitString().isEmpty())
+        removeSelection();
     const QString commit = e->commitString();
     if (commit.contains(QChar(QChar::LineSeparator)) || commit.contains(QChar(QChar::ParagraphSeparator))) {
         QInputMethodEvent own(e->preeditString(), e->attributes());

@@ -86,6 +86,8 @@ private:
     void stepOntoTextAcrossFold(const QKeyEvent *e);
     bool movedOnlyAcrossFold(const QKeyEvent *e, int positionBefore, qsizetype indexBefore) const;
     void insertAtSelection(const QString &text);
+    void removeSelection();
+    void collapseSelectionOfAFold();
     void onContentsChange(int position, int removed, int added);
     void applyFixes(const PaneText::Fixes &fixes);
     void setTextWithCaret(const QString &text, Caret caret);
