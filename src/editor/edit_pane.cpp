@@ -425,6 +425,11 @@ void EditPane::keyPressEvent(QKeyEvent *e)
         e->accept();
         return;
     }
+    const bool typesText = typesTextInto(e);
+    // Typed over a selection, the selection goes first, by itself: Qt
+    // reports a line end typed over a line end as no change at all.
+    if (typesText || e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter)
+        removeSelection();
     if (e->matches(QKeySequence::InsertLineSeparator)) {
         // Shift+Return would type U+2028: a line break on screen that is no
         // line end in the file. It types the editor's line end, as Return does.
@@ -434,7 +439,6 @@ void EditPane::keyPressEvent(QKeyEvent *e)
         e->setAccepted(plain.isAccepted());
         return;
     }
-    const bool typesText = typesTextInto(e);
     const QString typed = e->text();
     if (typesText
         && (typed.contains(QChar(QChar::LineSeparator)) || typed.contains(QChar(QChar::ParagraphSeparator)))) {
@@ -445,10 +449,6 @@ void EditPane::keyPressEvent(QKeyEvent *e)
         e->accept();
         return;
     }
-    // Typed over a selection, the selection goes first, by itself: Qt
-    // reports a line end typed over a line end as no change at all.
-    if (typesText || e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter)
-        removeSelection();
     stepOntoTextAcrossFold(e);
     const int positionBefore = textCursor().position();
     const qsizetype indexBefore = m_text.toText(positionBefore);
