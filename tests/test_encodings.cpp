@@ -246,7 +246,8 @@ void EncodingsTest::filesComeBackByteForByte_data()
     QTest::addColumn<QByteArray>("input");
     QRandomGenerator random(12);
     for (Encoding e : kEncodings) {
-        const char *name = qPrintable(encodingName(e));
+        const QByteArray nameBytes = encodingName(e).toLatin1();
+        const char *name = nameBytes.constData();
         const QByteArray valid = encodeDocument(page(e, 3000, 7), e, false, UnencodablePolicy::Omit).bytes;
         QTest::addRow("%s page", name) << e << valid;
         QTest::addRow("%s empty", name) << e << QByteArray();
