@@ -452,7 +452,10 @@ void EditPane::keyPressEvent(QKeyEvent *e)
     stepOntoTextAcrossFold(e);
     const int positionBefore = textCursor().position();
     const qsizetype indexBefore = m_text.toText(positionBefore);
-    QPlainTextEdit::keyPressEvent(e);
+    {
+        QScopedValueRollback<qsizetype> typing(m_typedAt, textCursor().hasSelection() ? -1 : positionBefore);
+        QPlainTextEdit::keyPressEvent(e);
+    }
     // Arrow keys step over a fold as over nothing.
     if (movedOnlyAcrossFold(e, positionBefore, indexBefore))
         QPlainTextEdit::keyPressEvent(e);
@@ -520,6 +523,8 @@ void EditPane::inputMethodEvent(QInputMethodEvent *e)
     if (!e->commitString().isEmpty())
         removeSelection();
     const QString commit = e->commitString();
+    QScopedValueRollback<qsizetype> typing(m_typedAt, e->replacementLength() == 0 && !textCursor().hasSelection()
+                                               ? textCursor().position() : -1);
     if (commit.contains(QChar(QChar::LineSeparator)) || commit.contains(QChar(QChar::ParagraphSeparator))) {
         QInputMethodEvent own(e->preeditString(), e->attributes());
         own.setCommitString(PaneText::withOwnLineEnds(commit), e->replacementStart(), e->replacementLength());
@@ -564,7 +569,7 @@ void EditPane::onContentsChange(int position, int removed, int added)
     QTextCursor c(document());
     c.setPosition(position);
     c.setPosition(int(std::max<qsizetype>(addedEnd, position)), QTextCursor::KeepAnchor);
-    applyFixes(m_text.applyDocumentChange(position, removed, c.selectedText()));
+    applyFixes(m_text.applyDocumentChange(position, removed, c.selectedText(), m_typedAt));
 }
 
 void EditPane::applyFixes(const PaneText::Fixes &fixes)

@@ -107,6 +107,8 @@ private:
     PaneText m_text;
     QList<QKeySequence> m_reserved;
     bool m_ownEdit = false;
+    // Where a key or the input method is typing into the document, while it does.
+    qsizetype m_typedAt = -1;
     bool m_documentStale = false;
     Caret m_caretOnLoad = Caret::AtStart;
     // The text as the document shows it (folds included) while the document

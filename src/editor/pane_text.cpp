@@ -359,7 +359,8 @@ PaneText::Fixes PaneText::replace(qsizetype position, qsizetype removed, QString
     return fixes;
 }
 
-PaneText::Fixes PaneText::applyDocumentChange(qsizetype position, qsizetype removed, QStringView added)
+PaneText::Fixes PaneText::applyDocumentChange(qsizetype position, qsizetype removed, QStringView added,
+                                              qsizetype insertedAt)
 {
     index();
     position = std::clamp<qsizetype>(position, 0, m_documentLength);
@@ -374,12 +375,29 @@ PaneText::Fixes PaneText::applyDocumentChange(qsizetype position, qsizetype remo
             return oldIsSeparator && now.unicode() == kParagraphSeparator;
         return m_text[toText(documentPosition)] == now;
     };
+    auto sameRun = [&](qsizetype from, qsizetype addedFrom, qsizetype length) {
+        for (qsizetype k = 0; k < length; ++k)
+            if (!sameAt(from + k, addedFrom + k))
+                return false;
+        return true;
+    };
     qsizetype prefix = 0;
-    while (prefix < common && sameAt(position + prefix, prefix))
-        ++prefix;
     qsizetype suffix = 0;
-    while (suffix < common - prefix && sameAt(position + removed - 1 - suffix, added.size() - 1 - suffix))
-        ++suffix;
+    // Where the text went in is known, what lies before and after it stayed:
+    // matching line ends by their place alone could pair a new one with an
+    // old one next to it, and swap which is CR LF and which LF.
+    const qsizetype before = insertedAt - position;
+    const qsizetype after = position + removed - insertedAt;
+    if (insertedAt >= position && after >= 0 && before + after <= common
+        && sameRun(position, 0, before) && sameRun(insertedAt, added.size() - after, after)) {
+        prefix = before;
+        suffix = after;
+    } else {
+        while (prefix < common && sameAt(position + prefix, prefix))
+            ++prefix;
+        while (suffix < common - prefix && sameAt(position + removed - 1 - suffix, added.size() - 1 - suffix))
+            ++suffix;
+    }
 
     const QStringView middle = added.mid(prefix, added.size() - prefix - suffix);
     QString fragment;

@@ -76,8 +76,11 @@ public:
     // Applies a change read back from the document: `added` is the new text of
     // the changed range as QTextDocument holds it, U+2029 for a separator.
     // Parts that did not really change keep their own line ends and folds;
-    // line ends that are new become CR LF, the editor's own.
-    [[nodiscard]] Fixes applyDocumentChange(qsizetype position, qsizetype removed, QStringView added);
+    // line ends that are new become CR LF, the editor's own. Qt may report a
+    // wider range than changed; `insertedAt`, where known, is the document
+    // position at which the text was typed in.
+    [[nodiscard]] Fixes applyDocumentChange(qsizetype position, qsizetype removed, QStringView added,
+                                            qsizetype insertedAt = -1);
 
     // Where to fold a fragment about to go into the document so that no piece
     // comes out much longer than pieceLength(): sorted text offsets.
