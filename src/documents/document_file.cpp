@@ -1,6 +1,5 @@
 #include "documents/document_file.h"
 
-
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
@@ -153,10 +152,6 @@ bool canReplace(const QString &path, const struct stat &info)
     return info.st_nlink == 1 && ::access(folder.constData(), W_OK | X_OK) == 0;
 }
 
-} // namespace
-
-namespace {
-
 struct FileBytes {
     std::optional<QByteArray> bytes;
     QString error;
@@ -179,7 +174,9 @@ FileBytes readFile(const QString &path)
     return {std::move(bytes), QString()};
 }
 
+
 } // namespace
+
 
 ReadOutcome readDocument(const QString &path, std::optional<Encoding> forced)
 {
