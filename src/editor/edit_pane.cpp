@@ -425,22 +425,18 @@ void EditPane::keyPressEvent(QKeyEvent *e)
         e->accept();
         return;
     }
-    const bool typesText = typesTextInto(e);
-    // Typed over a selection, the selection goes first, by itself: Qt
-    // reports a line end typed over a line end as no change at all.
-    if (typesText || e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter)
-        removeSelection();
     if (e->matches(QKeySequence::InsertLineSeparator)) {
         // Shift+Return would type U+2028: a line break on screen that is no
         // line end in the file. It types the editor's line end, as Return does.
         QKeyEvent plain(e->type(), Qt::Key_Return, e->modifiers() & ~Qt::ShiftModifier, QStringLiteral("\r"),
                         e->isAutoRepeat(), e->count());
+        const Typing typing(this);
         QPlainTextEdit::keyPressEvent(&plain);
         e->setAccepted(plain.isAccepted());
         return;
     }
     const QString typed = e->text();
-    if (typesText
+    if (typesTextInto(e)
         && (typed.contains(QChar(QChar::LineSeparator)) || typed.contains(QChar(QChar::ParagraphSeparator)))) {
         // So would a key that types U+2028 or U+2029: the text goes in with
         // the editor's line ends, as pasted text does.
@@ -453,19 +449,13 @@ void EditPane::keyPressEvent(QKeyEvent *e)
     const int positionBefore = textCursor().position();
     const qsizetype indexBefore = m_text.toText(positionBefore);
     {
-        QScopedValueRollback<qsizetype> typing(m_typedAt, textCursor().hasSelection() ? -1 : positionBefore);
+        const Typing typing(this);
         QPlainTextEdit::keyPressEvent(e);
     }
     // Arrow keys step over a fold as over nothing.
     if (movedOnlyAcrossFold(e, positionBefore, indexBefore))
         QPlainTextEdit::keyPressEvent(e);
     collapseSelectionOfAFold();
-}
-
-void EditPane::removeSelection()
-{
-    if (textCursor().hasSelection())
-        insertAtSelection(QString());
 }
 
 void EditPane::collapseSelectionOfAFold()
@@ -520,11 +510,8 @@ void EditPane::inputMethodEvent(QInputMethodEvent *e)
     const bool changesText = !e->commitString().isEmpty() || e->replacementLength() > 0;
     if (changesText)
         emit keyDown();
-    if (!e->commitString().isEmpty())
-        removeSelection();
     const QString commit = e->commitString();
-    QScopedValueRollback<qsizetype> typing(m_typedAt, e->replacementLength() == 0 && !textCursor().hasSelection()
-                                               ? textCursor().position() : -1);
+    const Typing typing(this, e->replacementLength() == 0);
     if (commit.contains(QChar(QChar::LineSeparator)) || commit.contains(QChar(QChar::ParagraphSeparator))) {
         QInputMethodEvent own(e->preeditString(), e->attributes());
         own.setCommitString(PaneText::withOwnLineEnds(commit), e->replacementStart(), e->replacementLength());
@@ -569,7 +556,7 @@ void EditPane::onContentsChange(int position, int removed, int added)
     QTextCursor c(document());
     c.setPosition(position);
     c.setPosition(int(std::max<qsizetype>(addedEnd, position)), QTextCursor::KeepAnchor);
-    applyFixes(m_text.applyDocumentChange(position, removed, c.selectedText(), m_typedAt));
+    applyFixes(m_text.applyDocumentChange(position, removed, c.selectedText(), m_typedOver));
 }
 
 void EditPane::applyFixes(const PaneText::Fixes &fixes)

@@ -5,6 +5,7 @@
 #include <QKeySequence>
 #include <QList>
 #include <QPlainTextEdit>
+#include <QScopedValueRollback>
 #include <QSet>
 
 namespace holvane {
@@ -86,7 +87,6 @@ private:
     void stepOntoTextAcrossFold(const QKeyEvent *e);
     bool movedOnlyAcrossFold(const QKeyEvent *e, int positionBefore, qsizetype indexBefore) const;
     void insertAtSelection(const QString &text);
-    void removeSelection();
     void collapseSelectionOfAFold();
     void onContentsChange(int position, int removed, int added);
     void applyFixes(const PaneText::Fixes &fixes);
@@ -107,8 +107,17 @@ private:
     PaneText m_text;
     QList<QKeySequence> m_reserved;
     bool m_ownEdit = false;
-    // Where a key or the input method is typing into the document, while it does.
-    qsizetype m_typedAt = -1;
+    // The selection a key or the input method is typing over, while it does.
+    DocumentRange m_typedOver;
+    struct Typing {
+        QScopedValueRollback<DocumentRange> over;
+        explicit Typing(EditPane *pane, bool atSelection = true)
+            : over(pane->m_typedOver, atSelection ? DocumentRange{pane->textCursor().selectionStart(),
+                                                                    pane->textCursor().selectionEnd()}
+                                                  : DocumentRange{})
+        {
+        }
+    };
     bool m_documentStale = false;
     Caret m_caretOnLoad = Caret::AtStart;
     // The text as the document shows it (folds included) while the document

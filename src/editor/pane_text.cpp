@@ -360,7 +360,7 @@ PaneText::Fixes PaneText::replace(qsizetype position, qsizetype removed, QString
 }
 
 PaneText::Fixes PaneText::applyDocumentChange(qsizetype position, qsizetype removed, QStringView added,
-                                              qsizetype insertedAt)
+                                              DocumentRange typedOver)
 {
     index();
     position = std::clamp<qsizetype>(position, 0, m_documentLength);
@@ -383,13 +383,14 @@ PaneText::Fixes PaneText::applyDocumentChange(qsizetype position, qsizetype remo
     };
     qsizetype prefix = 0;
     qsizetype suffix = 0;
-    // Where the text went in is known, what lies before and after it stayed:
-    // matching line ends by their place alone could pair a new one with an
-    // old one next to it, and swap which is CR LF and which LF.
-    const qsizetype before = insertedAt - position;
-    const qsizetype after = position + removed - insertedAt;
-    if (insertedAt >= position && after >= 0 && before + after <= common
-        && sameRun(position, 0, before) && sameRun(insertedAt, added.size() - after, after)) {
+    // Where the text was typed over a known selection, what lies before and
+    // after it stayed: matching line ends by their place alone could pair a
+    // new one with an old one next to it, and swap which is CR LF and which
+    // LF, or take a line end typed over a line end for no change at all.
+    const qsizetype before = typedOver.from - position;
+    const qsizetype after = position + removed - typedOver.to;
+    if (typedOver.from >= position && after >= 0 && before + after <= added.size()
+        && sameRun(position, 0, before) && sameRun(typedOver.to, added.size() - after, after)) {
         prefix = before;
         suffix = after;
     } else {

@@ -7,6 +7,12 @@
 
 namespace holvane {
 
+// Document positions [from, to) of an edit pane; from < 0 where none is known.
+struct DocumentRange {
+    qsizetype from = -1;
+    qsizetype to = -1;
+};
+
 // The text of an edit pane as documents hold it, kept in step with the pane's
 // QTextDocument, which only displays it.
 //
@@ -77,10 +83,10 @@ public:
     // the changed range as QTextDocument holds it, U+2029 for a separator.
     // Parts that did not really change keep their own line ends and folds;
     // line ends that are new become CR LF, the editor's own. Qt may report a
-    // wider range than changed; `insertedAt`, where known, is the document
-    // position at which the text was typed in.
+    // wider range than changed; `typedOver`, where known, is the selection
+    // (or the bare caret) that the new text was typed over.
     [[nodiscard]] Fixes applyDocumentChange(qsizetype position, qsizetype removed, QStringView added,
-                                            qsizetype insertedAt = -1);
+                                            DocumentRange typedOver = {});
 
     // Where to fold a fragment about to go into the document so that no piece
     // comes out much longer than pieceLength(): sorted text offsets.
