@@ -195,34 +195,33 @@ void EditPane::loadDocument()
     setTextCursor(c);
 }
 
+void EditPane::appendShown(qsizetype end)
+{
+    QScopedValueRollback guard(m_ownEdit, true);
+    QTextCursor c(document());
+    c.movePosition(QTextCursor::End);
+    c.insertText(m_display.mid(m_shown, end - m_shown));
+    m_shown = end;
+    if (m_shown >= m_display.size())
+        m_display = QString();
+}
+
 void EditPane::fillSome()
 {
     m_fillScheduled = false;
     if (!isFilling())
         return;
-    QScopedValueRollback guard(m_ownEdit, true);
-    const qsizetype end = stepEnd(m_display, m_shown, kFillStep);
-    QTextCursor c(document());
-    c.movePosition(QTextCursor::End);
-    c.insertText(m_display.mid(m_shown, end - m_shown));
-    m_shown = end;
-    if (m_shown < m_display.size()) {
+    appendShown(stepEnd(m_display, m_shown, kFillStep));
+    if (isFilling()) {
         m_fillScheduled = true;
         QTimer::singleShot(0, this, &EditPane::fillSome);
-    } else {
-        m_display = QString();
     }
 }
 
 void EditPane::completeDocument()
 {
-    if (!isFilling())
-        return;
-    QScopedValueRollback guard(m_ownEdit, true);
-    QTextCursor c(document());
-    c.movePosition(QTextCursor::End);
-    c.insertText(m_display.mid(m_shown));
-    m_display = QString();
+    if (isFilling())
+        appendShown(m_display.size());
 }
 
 void EditPane::ensureDocument() const

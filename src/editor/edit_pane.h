@@ -100,6 +100,7 @@ private:
     // any position asked for) completes it first.
     void ensureDocument() const;
     void loadDocument();
+    void appendShown(qsizetype end);
     void fillSome();
     void completeDocument();
     bool isFilling() const { return !m_display.isNull(); }

@@ -63,7 +63,6 @@ public:
         enum class Kind { Insert, Remove };
         Kind kind;
         qsizetype position;
-        bool operator==(const Fix &) const = default;
     };
     using Fixes = std::vector<Fix>;
 
