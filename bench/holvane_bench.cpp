@@ -5,7 +5,7 @@
 //   ./build/holvane_bench          (runs on Qt's offscreen platform)
 //   ./build/holvane_bench user     (only the documents as a user opens them)
 #include "editor/edit_pane.h"
-#include "app/form1.h"
+#include "app/main_window.h"
 #include "documents/cp932_codec.h"
 #include "bench_encodings.h"
 #include "fakes.h"

@@ -1,6 +1,6 @@
 #include "user_bench.h"
 
-#include "app/form1.h"
+#include "app/main_window.h"
 #include "documents/cp932_codec.h"
 #include "editor/edit_pane.h"
 #include "fakes.h"

@@ -1,5 +1,5 @@
 // The sheet count, the display settings and the about box.
-#include "dialogs/form5.h"
+#include "dialogs/about_dialog.h"
 #include "dialogs/number_text.h"
 #include "window_fixture.h"
 

@@ -3,7 +3,7 @@
 // A main window on screen with fake platform services, for tests that drive
 // it the way a user does.
 #include "editor/edit_pane.h"
-#include "app/form1.h"
+#include "app/main_window.h"
 #include "fakes.h"
 
 #include <QAction>

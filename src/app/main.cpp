@@ -1,4 +1,4 @@
-#include "app/form1.h"
+#include "app/main_window.h"
 #include "platform/qt_services.h"
 
 #include <QApplication>

@@ -1,5 +1,5 @@
 // The file menu's 文字コード(&K): the document's encoding, shown and changed.
-#include "app/form1.h"
+#include "app/main_window.h"
 
 #include "editor/edit_pane.h"
 

@@ -1,4 +1,4 @@
-#include "dialogs/form2.h"
+#include "dialogs/new_document_dialog.h"
 
 #include <QLabel>
 #include <QPixmap>

@@ -1,7 +1,7 @@
 // The file menu and the document read and write of the main window.
-#include "app/form1.h"
+#include "app/main_window.h"
 
-#include "dialogs/form2.h"
+#include "dialogs/new_document_dialog.h"
 #include "documents/document_file.h"
 #include "editor/edit_pane.h"
 

@@ -1,5 +1,5 @@
 // The menu bar: one table, read top to bottom, builds it.
-#include "app/form1.h"
+#include "app/main_window.h"
 
 #include "editor/edit_pane.h"
 #include "commands/tag_tables.h"

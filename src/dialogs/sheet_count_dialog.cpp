@@ -1,4 +1,4 @@
-#include "dialogs/form4.h"
+#include "dialogs/sheet_count_dialog.h"
 
 #include "dialogs/number_text.h"
 

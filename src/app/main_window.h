@@ -2,7 +2,7 @@
 
 #include "documents/text_codec.h"
 #include "editor/undo_pair.h"
-#include "platform/common_dialog.h"
+#include "platform/standard_dialogs.h"
 #include "platform/services.h"
 
 #include <QHash>

@@ -1,4 +1,4 @@
-#include "dialogs/form5.h"
+#include "dialogs/about_dialog.h"
 
 #include <QIcon>
 #include <QKeyEvent>

@@ -1,4 +1,4 @@
-#include "dialogs/form3.h"
+#include "dialogs/display_settings_dialog.h"
 
 #include "dialogs/number_text.h"
 #include "editor/edit_pane.h"

@@ -1,5 +1,5 @@
 // The editing commands of the menu bar, each under the undo protocol.
-#include "app/form1.h"
+#include "app/main_window.h"
 
 #include "editor/edit_pane.h"
 #include "commands/pane_commands.h"

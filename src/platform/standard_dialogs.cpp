@@ -1,4 +1,4 @@
-#include "platform/common_dialog.h"
+#include "platform/standard_dialogs.h"
 
 #include <QStringList>
 

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "dialogs/fixed_dialog.h"
-#include "platform/common_dialog.h"
+#include "platform/standard_dialogs.h"
 
 #include <QFont>
 #include <QList>

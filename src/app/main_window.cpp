@@ -1,10 +1,10 @@
-#include "app/form1.h"
+#include "app/main_window.h"
 
 #include "editor/edit_pane.h"
 #include "platform/twips.h"
-#include "dialogs/form3.h"
-#include "dialogs/form4.h"
-#include "dialogs/form5.h"
+#include "dialogs/display_settings_dialog.h"
+#include "dialogs/sheet_count_dialog.h"
+#include "dialogs/about_dialog.h"
 
 #include <QAction>
 #include <QApplication>
