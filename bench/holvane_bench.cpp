@@ -85,17 +85,17 @@ void moveCaretToMiddle(QPlainTextEdit *pane)
 
 void pane(Services services, const QString &text, const char *label)
 {
-    Form1 window(services);
+    MainWindow window(services);
     window.resize(800, 600);
     window.show();
-    EditPane *mains = window.mains();
-    mains->setText(text);
-    mains->lineCount(); // the whole document in the display, not only its first screen
-    moveCaretToMiddle(mains);
+    EditPane *unwrapped = window.unwrappedPane();
+    unwrapped->setText(text);
+    unwrapped->lineCount(); // the whole document in the display, not only its first screen
+    moveCaretToMiddle(unwrapped);
 
-    const double read = medianMs(21, [&] { volatile qsizetype n = mains->Text().size(); (void)n; });
-    const double toPlain = medianMs(5, [&] { volatile qsizetype n = mains->toPlainText().size(); (void)n; });
-    const double keyWithSnapshots = medianMs(21, [&] { sendKey(mains, Qt::Key_A, QStringLiteral("a")); });
+    const double read = medianMs(21, [&] { volatile qsizetype n = unwrapped->text().size(); (void)n; });
+    const double toPlain = medianMs(5, [&] { volatile qsizetype n = unwrapped->toPlainText().size(); (void)n; });
+    const double keyWithSnapshots = medianMs(21, [&] { sendKey(unwrapped, Qt::Key_A, QStringLiteral("a")); });
 
     // The same key in the same pane with nobody listening: no snapshots.
     EditPane bare(QStringLiteral("bare"), EditPane::Wrap::None);
@@ -112,24 +112,24 @@ void pane(Services services, const QString &text, const char *label)
     moveCaretToMiddle(&plain);
     const double keyPlain = medianMs(21, [&] { sendKey(&plain, Qt::Key_A, QStringLiteral("a")); });
 
-    QTextCursor end = mains->textCursor();
+    QTextCursor end = unwrapped->textCursor();
     end.movePosition(QTextCursor::End);
-    mains->setTextCursor(end);
-    const double setSelText = medianMs(21, [&] { mains->setSelText(QStringLiteral("<BR>")); });
+    unwrapped->setTextCursor(end);
+    const double replaceSelection = medianMs(21, [&] { unwrapped->replaceSelection(QStringLiteral("<BR>")); });
 
     std::printf("pane, %s (%lld characters):\n", label, static_cast<long long>(text.size()));
-    std::printf("  read Text                 %8.3f ms   (QPlainTextEdit::toPlainText %.3f ms)\n", read, toPlain);
-    std::printf("  set SelText at the end    %8.3f ms\n", setSelText);
+    std::printf("  read text()               %8.3f ms   (QPlainTextEdit::toPlainText %.3f ms)\n", read, toPlain);
+    std::printf("  replaceSelection at the end %8.3f ms\n", replaceSelection);
     std::printf("  key press and release     %8.3f ms with both snapshots, %.3f ms without, %.3f ms in a bare QPlainTextEdit\n",
                 keyWithSnapshots, keyBare, keyPlain);
     std::printf("  snapshots add             %8.3f ms per key event\n", keyWithSnapshots - keyBare);
 
     if (text.size() > 5'000'000) {
-        mains->setSelStart(mains->Text().size() / 2);
-        mains->setSelLength(200);
-        QAction *bold = window.item("bolder");
+        unwrapped->setSelectionStart(unwrapped->text().size() / 2);
+        unwrapped->setSelectionLength(200);
+        QAction *bold = window.action("tag.bold");
         const double tag = medianMs(1, [&] { bold->trigger(); });
-        QAction *undo = window.item("undo");
+        QAction *undo = window.action("edit.undo");
         const double undoMs = medianMs(9, [&] { undo->trigger(); });
         std::printf("  paired tag on 200 characters %.3f ms; Undo %.3f ms\n", tag, undoMs);
     }
@@ -156,14 +156,14 @@ void files(Services services, testing::FakeDialogs &dialogs, const QString &text
         f.write(bytes);
     });
 
-    Form1 window(services);
+    MainWindow window(services);
     window.resize(800, 600);
     window.show();
     const double open = medianMs(5, [&] {
         dialogs.fileAnswers.push_back(path);
-        window.opens_Click();
+        window.openDocument();
     });
-    const double save = medianMs(5, [&] { window.saven_Click(); });
+    const double save = medianMs(5, [&] { window.saveDocument(); });
     std::printf("files, %.1f MB:\n", bytes.size() / 1e6);
     std::printf("  open  %8.1f ms   to the first screen (reading the bytes alone %.1f ms)\n", open, plainRead);
     std::printf("  save  %8.1f ms   (writing the bytes alone %.1f ms)\n", save, plainWrite);

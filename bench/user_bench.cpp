@@ -114,8 +114,8 @@ int documentChild(int argc, char *argv[])
     const qint64 started = QByteArray(argv[3]).toLongLong();
     QApplication app(argc, argv);
     testing::FakeServices fakes;
-    Form1 window(fakes.services());
-    window.Form_Load(QString::fromLocal8Bit(argv[2]));
+    MainWindow window(fakes.services());
+    window.openFromCommandLine(QString::fromLocal8Bit(argv[2]));
     EditPane &pane = window.activePane();
 
     // Ready: the first paint of the pane, with the document in it, is done.
@@ -142,17 +142,17 @@ int documentChild(int argc, char *argv[])
         std::printf("%.3f %.1f\n", f.open, f.openPeakMb);
         return 0;
     }
-    const qsizetype middle = pane.Text().size() / 2;
-    pane.setSelStart(middle);
+    const qsizetype middle = pane.text().size() / 2;
+    pane.setSelectionStart(middle);
     std::vector<double> keys;
     for (int i = 0; i < 15; ++i)
         keys.push_back(toScreen(pane, [&] { sendKey(&pane, Qt::Key_A, QStringLiteral("a")); }));
     std::vector<double> tags, undos;
     for (int i = 0; i < 5; ++i) {
-        pane.setSelStart(middle);
-        pane.setSelLength(200);
-        tags.push_back(toScreen(pane, [&] { window.item("bolder")->trigger(); }));
-        undos.push_back(toScreen(pane, [&] { window.item("undo")->trigger(); }));
+        pane.setSelectionStart(middle);
+        pane.setSelectionLength(200);
+        tags.push_back(toScreen(pane, [&] { window.action("tag.bold")->trigger(); }));
+        undos.push_back(toScreen(pane, [&] { window.action("edit.undo")->trigger(); }));
     }
     f.key = median(keys);
     f.tag = median(tags);

@@ -1,19 +1,19 @@
 // The two edit panes of the main window, offscreen, against a model after
 // every step of a random session: typed keys and text, Return and
-// Shift+Return, Backspace and Delete, the arrows, setSelStart, setSelLength
-// and setSelText, both pastes, input-method compositions and commits,
+// Shift+Return, Backspace and Delete, the arrows, setSelectionStart, setSelectionLength
+// and replaceSelection, both pastes, input-method compositions and commits,
 // replaceAllCaretAtEnd, setText, Undo and the wrap switch, with lines long
 // enough to be folded in pieces.
 //
 // The model is the text as a list of units, one for each character or line
 // end as it came, and the selection in units. What it holds, from
 // edit_pane.h, pane_text.h and the faults fixed before:
-//  - Text keeps each line end as it came, but a CR and an LF that an edit
+//  - text() keeps each line end as it came, but a CR and an LF that an edit
 //    brings together are one CR LF from then on, and a caret that would
 //    fall between them stands before them;
 //  - keys, the clipboard and the input method bring every line end (CR,
 //    LF, CR LF, U+2028, U+2029) as CR LF, as Return and Shift+Return do;
-//    setSelText brings U+2028 and U+2029 as CR LF and the rest as given;
+//    replaceSelection brings U+2028 and U+2029 as CR LF and the rest as given;
 //  - setText leaves the caret at the start, replaceAllCaretAtEnd and Undo
 //    at the end, the others after what went in, with nothing selected;
 //  - Backspace, Delete and the arrows take one unit, and step over a fold
@@ -23,7 +23,7 @@
 //    main window does;
 //  - a commit of the reading that the composition event before withdrew,
 //    with no key press or composition between, is dropped;
-//  - the pane shows one more line than Text has line ends, counting also
+//  - the pane shows one more line than text() has line ends, counting also
 //    U+2029 and U+FDD0, which a file may hold and Qt shows as line breaks.
 #include "editor/edit_pane.h"
 #include "editor/undo_pair.h"
@@ -171,23 +171,23 @@ void compose(EditPane &pane, const QString &preedit, const QString &commit)
 // The main window's two panes and its undo snapshots.
 struct Window {
     QWidget window;
-    EditPane mains{QStringLiteral("Mains"), EditPane::Wrap::None, &window};
-    EditPane mains2{QStringLiteral("Mains2"), EditPane::Wrap::AtRightEdge, &window};
+    EditPane unwrappedPane{QStringLiteral("unwrappedPane"), EditPane::Wrap::None, &window};
+    EditPane wrappingPane{QStringLiteral("wrappingPane"), EditPane::Wrap::AtRightEdge, &window};
     UndoPair undo;
     bool wrapping = false;
 
     Window()
     {
-        for (EditPane *pane : {&mains, &mains2}) {
+        for (EditPane *pane : {&unwrappedPane, &wrappingPane}) {
             pane->setGeometry(0, 0, 480, 320);
-            QObject::connect(pane, &EditPane::keyDown, [this, pane] { undo.before = pane->Text(); });
-            QObject::connect(pane, &EditPane::keyUp, [this, pane] { undo.after = pane->Text(); });
+            QObject::connect(pane, &EditPane::keyDown, [this, pane] { undo.before = pane->text(); });
+            QObject::connect(pane, &EditPane::keyUp, [this, pane] { undo.after = pane->text(); });
         }
-        mains2.hide();
+        wrappingPane.hide();
         window.resize(480, 320);
         window.show();
     }
-    EditPane &active() { return wrapping ? mains2 : mains; }
+    EditPane &active() { return wrapping ? wrappingPane : unwrappedPane; }
 };
 
 QString shortly(const QString &s) { return fuzz::escaped(s.size() > 300 ? s.left(150) + u'…' + s.right(150) : s); }
@@ -196,12 +196,12 @@ void check(const Model &model, EditPane &pane, int step, char op)
 {
     const QString where = QStringLiteral("step %1 (%2): ").arg(step).arg(QLatin1Char(op));
     const QString text = model.text();
-    FUZZ_CHECK(pane.Text() == text,
-               where + QStringLiteral("Text ") + shortly(pane.Text()) + QStringLiteral(", expected ") + shortly(text));
+    FUZZ_CHECK(pane.text() == text,
+               where + QStringLiteral("text ") + shortly(pane.text()) + QStringLiteral(", expected ") + shortly(text));
     const qsizetype start = model.selStart();
     const qsizetype length = model.selEnd() - start;
-    FUZZ_CHECK(pane.SelStart() == start && pane.SelLength() == length,
-               where + QStringLiteral("selection %1+%2, expected %3+%4 in ").arg(pane.SelStart()).arg(pane.SelLength())
+    FUZZ_CHECK(pane.selectionStart() == start && pane.selectionLength() == length,
+               where + QStringLiteral("selection %1+%2, expected %3+%4 in ").arg(pane.selectionStart()).arg(pane.selectionLength())
                            .arg(start).arg(length) + shortly(text));
     const qsizetype lines = model.lineEnds() + 1;
     FUZZ_CHECK(pane.lineCount() == lines,
@@ -245,7 +245,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         // A composition event, as the platform sends it.
         auto composed = [&](const QString preedit, const QString commit) {
             if (commit.isEmpty()) { // a composition starts where the caret is
-                pane.setSelStart(model.selStart());
+                pane.setSelectionStart(model.selStart());
                 model.anchor = model.caret = std::min(model.anchor, model.caret);
             }
             compose(pane, preedit, commit);
@@ -275,14 +275,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         }
         case 'S': {
             const qsizetype at = placeIn(text, in.word());
-            pane.setSelStart(at);
+            pane.setSelectionStart(at);
             model.anchor = model.caret = model.unitAt(at);
             break;
         }
         case 'L': {
             const qsizetype from = model.selStart();
             const qsizetype length = placeIn(text.mid(from), in.word());
-            pane.setSelLength(length);
+            pane.setSelectionLength(length);
             model.anchor = model.unitAt(from);
             model.caret = model.unitAt(from + length);
             break;
@@ -291,9 +291,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
             QString s = payload(in, true);
             if (full)
                 break;
-            w.undo.before = pane.Text();
-            pane.setSelText(s);
-            w.undo.after = pane.Text();
+            w.undo.before = pane.text();
+            pane.replaceSelection(s);
+            w.undo.after = pane.text();
             s.replace(QChar(0x2028), QStringLiteral("\r\n")).replace(QChar(0x2029), QStringLiteral("\r\n"));
             recorded([&] { model.replaceSelection(s); });
             break;
@@ -354,9 +354,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
                 key(pane, Qt::Key_Insert, Qt::ShiftModifier);
                 pressed([&] { model.replaceSelection(ownLineEnds(s)); });
             } else { // the menu's
-                w.undo.before = pane.Text();
-                pane.setSelText(PaneText::withOwnLineEnds(s));
-                w.undo.after = pane.Text();
+                w.undo.before = pane.text();
+                pane.replaceSelection(PaneText::withOwnLineEnds(s));
+                w.undo.after = pane.text();
                 recorded([&] { model.replaceSelection(ownLineEnds(s)); });
             }
             break;
@@ -386,15 +386,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
             if (full)
                 break;
             const QString changed = text.left(from) + s + text.mid(from + removed);
-            w.undo.before = pane.Text();
+            w.undo.before = pane.text();
             pane.replaceAllCaretAtEnd(changed);
-            w.undo.after = pane.Text();
+            w.undo.after = pane.text();
             recorded([&] { model.setText(changed, changed.size()); });
             break;
         }
-        case 'W': { // as Form1::showPaneForWrapState
-            EditPane &to = w.wrapping ? w.mains : w.mains2;
-            to.setText(pane.Text());
+        case 'W': { // as MainWindow::showPaneForWrapState
+            EditPane &to = w.wrapping ? w.unwrappedPane : w.wrappingPane;
+            to.setText(pane.text());
             to.show();
             pane.hide();
             w.wrapping = !w.wrapping;

@@ -25,12 +25,12 @@ void EditCommandsTest::clipboardCommandsInBothPanes_data()
     QTest::addColumn<QString>("text");      // after the command, "b" of "abc" selected before
     QTest::addColumn<QString>("clipboard"); // after the command; it held "Z"
     for (const bool wrapping : {false, true}) {
-        const char *pane = wrapping ? "Mains2" : "Mains";
-        QTest::addRow("%s copy", pane) << wrapping << "copys" << "abc" << "b";
-        QTest::addRow("%s cut", pane) << wrapping << "cuts" << "ac" << "b";
-        QTest::addRow("%s paste", pane) << wrapping << "pattes" << "aZc" << "Z";
-        QTest::addRow("%s delete", pane) << wrapping << "deleatem" << "ac" << "Z";
-        QTest::addRow("%s select all", pane) << wrapping << "Allok" << "abc" << "Z";
+        const char *pane = wrapping ? "wrappingPane" : "unwrappedPane";
+        QTest::addRow("%s copy", pane) << wrapping << "edit.copy" << "abc" << "b";
+        QTest::addRow("%s cut", pane) << wrapping << "edit.cut" << "ac" << "b";
+        QTest::addRow("%s paste", pane) << wrapping << "edit.paste" << "aZc" << "Z";
+        QTest::addRow("%s delete", pane) << wrapping << "edit.delete" << "ac" << "Z";
+        QTest::addRow("%s select all", pane) << wrapping << "edit.select_all" << "abc" << "Z";
     }
 }
 
@@ -41,44 +41,44 @@ void EditCommandsTest::clipboardCommandsInBothPanes()
     QFETCH(QString, text);
     QFETCH(QString, clipboard);
     Window w;
-    w.item("rightturn")->setChecked(wrapping);
+    w.action("edit.wrap")->setChecked(wrapping);
     w.fakes.clipboard.content = QStringLiteral("Z");
     w.setUp(QStringLiteral("abc"), 1, 1);
     QTest::keyClick(&w.active(), Qt::Key_Right); // the snapshots now hold "abc" both
-    w.active().setSelStart(1);
-    w.active().setSelLength(1);
+    w.active().setSelectionStart(1);
+    w.active().setSelectionLength(1);
     w.trigger(qPrintable(item));
-    QCOMPARE(w.active().Text(), text);
+    QCOMPARE(w.active().text(), text);
     QCOMPARE(w.fakes.clipboard.content, clipboard);
-    QCOMPARE((wrapping ? w.mains() : w.mains2()).Text(), QString());
-    if (item == QLatin1String("Allok")) // selecting is no change: the snapshots stay
-        QCOMPARE(w.active().SelText(), QStringLiteral("abc"));
+    QCOMPARE((wrapping ? w.unwrappedPane() : w.wrappingPane()).text(), QString());
+    if (item == QLatin1String("edit.select_all")) // selecting is no change: the snapshots stay
+        QCOMPARE(w.active().selectedText(), QStringLiteral("abc"));
     w.undo();
-    QCOMPARE(w.active().Text(), QStringLiteral("abc"));
+    QCOMPARE(w.active().text(), QStringLiteral("abc"));
     w.undo();
-    QCOMPARE(w.active().Text(), text);
+    QCOMPARE(w.active().text(), text);
 }
 
 void EditCommandsTest::emptySelectionAndEmptyClipboard()
 {
     Window w;
     w.setUp(QStringLiteral("abc"), 1, 0);
-    for (const char *item : {"copys", "cuts", "deleatem"}) {
+    for (const char *item : {"edit.copy", "edit.cut", "edit.delete"}) {
         w.fakes.clipboard.content = QStringLiteral("Z");
         w.trigger(item); // nothing selected: not even the next character goes
-        QCOMPARE(w.mains().Text(), QStringLiteral("abc"));
-        QCOMPARE(w.fakes.clipboard.content, QLatin1String(item) == QLatin1String("deleatem") ? "Z" : "");
+        QCOMPARE(w.unwrappedPane().text(), QStringLiteral("abc"));
+        QCOMPARE(w.fakes.clipboard.content, QLatin1String(item) == QLatin1String("edit.delete") ? "Z" : "");
         QCOMPARE(w.form->undoPair().before, QStringLiteral("abc"));
         QCOMPARE(w.form->undoPair().after, QStringLiteral("abc"));
     }
     w.fakes.clipboard.content.clear();
-    w.mains().setSelLength(2);
-    w.trigger("pattes"); // the clipboard is empty: the selection just goes
-    QCOMPARE(w.mains().Text(), QStringLiteral("a"));
+    w.unwrappedPane().setSelectionLength(2);
+    w.trigger("edit.paste"); // the clipboard is empty: the selection just goes
+    QCOMPARE(w.unwrappedPane().text(), QStringLiteral("a"));
 
-    w.mains().setText(QString());
+    w.unwrappedPane().setText(QString());
     w.press(QStringLiteral("F1"));
-    QCOMPARE(w.mains().SelLength(), 0);
+    QCOMPARE(w.unwrappedPane().selectionLength(), 0);
 }
 
 void EditCommandsTest::pastedLineEndsBecomeThePanesOwn()
@@ -86,19 +86,19 @@ void EditCommandsTest::pastedLineEndsBecomeThePanesOwn()
     Window w;
     w.fakes.clipboard.content = QStringLiteral("one\ntwo\r\nthree\r");
     w.setUp(QStringLiteral("[]"), 1, 0);
-    w.trigger("pattes");
-    QCOMPARE(w.mains().Text(), QStringLiteral("[one\r\ntwo\r\nthree\r\n]"));
+    w.trigger("edit.paste");
+    QCOMPARE(w.unwrappedPane().text(), QStringLiteral("[one\r\ntwo\r\nthree\r\n]"));
     w.fakes.clipboard.content = QStringLiteral("1\u20282\u2029");
-    w.trigger("pattes");
-    w.trigger("pattes"); // line and paragraph separators are line ends too
-    QCOMPARE(w.mains().Text(), QStringLiteral("[one\r\ntwo\r\nthree\r\n1\r\n2\r\n1\r\n2\r\n]"));
+    w.trigger("edit.paste");
+    w.trigger("edit.paste"); // line and paragraph separators are line ends too
+    QCOMPARE(w.unwrappedPane().text(), QStringLiteral("[one\r\ntwo\r\nthree\r\n1\r\n2\r\n1\r\n2\r\n]"));
     w.setUp(QStringLiteral("[one\r\ntwo\r\nthree\r\n]"));
-    w.mains().setSelStart(1);
-    w.mains().setSelLength(10);
-    w.trigger("copys");
+    w.unwrappedPane().setSelectionStart(1);
+    w.unwrappedPane().setSelectionLength(10);
+    w.trigger("edit.copy");
     QCOMPARE(w.fakes.clipboard.content, QStringLiteral("one\r\ntwo\r\n"));
-    w.trigger("pattes"); // copied and pasted within the document: nothing changes
-    QCOMPARE(w.mains().Text(), QStringLiteral("[one\r\ntwo\r\nthree\r\n]"));
+    w.trigger("edit.paste"); // copied and pasted within the document: nothing changes
+    QCOMPARE(w.unwrappedPane().text(), QStringLiteral("[one\r\ntwo\r\nthree\r\n]"));
 }
 
 void EditCommandsTest::timeAndDateTexts_data()
@@ -136,11 +136,11 @@ void EditCommandsTest::timeAndDateReplaceTheSelection()
     Window w;
     w.fakes.clock.time = QDateTime(QDate(2027, 1, 5), QTime(7, 8, 9));
     w.setUp(QStringLiteral("<P>x</P>"), 3, 1);
-    w.trigger("daysnow");
-    w.trigger("timesnow");
-    QCOMPARE(w.mains().Text(), QStringLiteral("<P>1/57:08:09</P>"));
+    w.trigger("edit.insert_date");
+    w.trigger("edit.insert_time");
+    QCOMPARE(w.unwrappedPane().text(), QStringLiteral("<P>1/57:08:09</P>"));
     w.undo();
-    QCOMPARE(w.mains().Text(), QStringLiteral("<P>1/5</P>"));
+    QCOMPARE(w.unwrappedPane().text(), QStringLiteral("<P>1/5</P>"));
     QLocale::setDefault(QLocale::c());
 }
 

@@ -29,7 +29,7 @@ namespace {
 void openThroughMenu(Window &w, const QString &path)
 {
     w.fakes.dialogs.fileAnswers.push_back(path);
-    w.trigger("opens");
+    w.trigger("file.open");
 }
 
 // The text in an encoding as glibc writes it, independent of our codecs.
@@ -52,10 +52,10 @@ QByteArray iconvBytes(const QString &text, const char *encoding)
 
 // What must not change when a command fails or is cancelled.
 struct Snapshot {
-    QString caption, fileName, mains, mains2, before, after;
+    QString caption, fileName, unwrapped, wrapping, before, after;
     explicit Snapshot(const Window &w)
-        : caption(w.form->windowTitle()), fileName(w.form->fileDialog().FileName), mains(w.mains().Text()),
-          mains2(w.mains2().Text()), before(w.form->undoPair().before), after(w.form->undoPair().after)
+        : caption(w.form->windowTitle()), fileName(w.form->fileDialog().path), unwrapped(w.unwrappedPane().text()),
+          wrapping(w.wrappingPane().text()), before(w.form->undoPair().before), after(w.form->undoPair().after)
     {
     }
     bool operator==(const Snapshot &) const = default;
@@ -90,40 +90,40 @@ void FilesTest::openPutsTheFileIntoBothPanes()
 {
     Window w;
     writeBytes(path("a.htm"), "<P>\x82\xa0</P>\r\n");
-    w.item("rightturn")->setChecked(true);
+    w.action("edit.wrap")->setChecked(true);
     openThroughMenu(w, path("a.htm"));
-    QCOMPARE(w.mains().Text(), QStringLiteral("<P>あ</P>\r\n"));
-    QCOMPARE(w.mains2().toPlainText(), QStringLiteral("<P>あ</P>\n")); // the visible pane shows it
+    QCOMPARE(w.unwrappedPane().text(), QStringLiteral("<P>あ</P>\r\n"));
+    QCOMPARE(w.wrappingPane().toPlainText(), QStringLiteral("<P>あ</P>\n")); // the visible pane shows it
     QCOMPARE(w.form->windowTitle(), path("a.htm") + QStringLiteral(" - holvas"));
-    QCOMPARE(w.form->fileDialog().FileName, path("a.htm"));
+    QCOMPARE(w.form->fileDialog().path, path("a.htm"));
     w.undo();
-    QCOMPARE(w.mains2().Text(), QStringLiteral("<P>あ</P>\r\n"));
+    QCOMPARE(w.wrappingPane().text(), QStringLiteral("<P>あ</P>\r\n"));
 }
 
 void FilesTest::saveWritesTheActivePaneUnderTheCurrentName()
 {
     Window w;
-    w.mains().setText(QStringLiteral("new"));
+    w.unwrappedPane().setText(QStringLiteral("new"));
     w.fakes.dialogs.fileAnswers.push_back(path("doc.htm"));
-    w.trigger("saven"); // unnamed: asks
+    w.trigger("file.save"); // unnamed: asks
     QCOMPARE(w.fakes.dialogs.fileDialogsShown, QStringList{QStringLiteral("save:")});
     QCOMPARE(readBytes(path("doc.htm")), QByteArray("new"));
     QCOMPARE(w.form->windowTitle(), path("doc.htm") + QStringLiteral(" - holvas"));
 
-    w.trigger("rightturn");
-    w.mains2().setText(QStringLiteral("wrapped pane\r\n"));
+    w.trigger("edit.wrap");
+    w.wrappingPane().setText(QStringLiteral("wrapped pane\r\n"));
     QFile::remove(path("doc.htm")); // deleted meanwhile: written again, without asking
-    w.trigger("saven");
+    w.trigger("file.save");
     QCOMPARE(w.fakes.dialogs.fileDialogsShown.size(), 1);
     QCOMPARE(readBytes(path("doc.htm")), QByteArray("wrapped pane\r\n"));
-    QCOMPARE(w.mains().Text(), QStringLiteral("new")); // saving changes no pane
+    QCOMPARE(w.unwrappedPane().text(), QStringLiteral("new")); // saving changes no pane
 
     w.fakes.dialogs.fileAnswers.push_back(path("second.htm"));
-    w.trigger("saves"); // always asks, on the current name, and takes the new one
+    w.trigger("file.save_as"); // always asks, on the current name, and takes the new one
     QCOMPARE(w.fakes.dialogs.fileDialogsShown.last(), QStringLiteral("save:") + path("doc.htm"));
-    QCOMPARE(w.form->fileDialog().FileName, path("second.htm"));
-    QTest::keyClick(&w.mains2(), Qt::Key_Z);
-    w.trigger("saven");
+    QCOMPARE(w.form->fileDialog().path, path("second.htm"));
+    QTest::keyClick(&w.wrappingPane(), Qt::Key_Z);
+    w.trigger("file.save");
     QCOMPARE(readBytes(path("second.htm")), QByteArray("zwrapped pane\r\n"));
 }
 
@@ -172,13 +172,13 @@ void FilesTest::roundTripKeepsEveryByte()
     QCOMPARE(w.form->documentFormat(), (DocumentFormat{encoding, !mark.isEmpty()}));
     const QString named = encoding == Encoding::Cp932 ? QString() : QStringLiteral(" [%1]").arg(encodingName(encoding));
     QCOMPARE(w.form->windowTitle(), path("round.htm") + named + QStringLiteral(" - holvas"));
-    const QString opened = w.mains().Text();
-    w.trigger("saven");
+    const QString opened = w.unwrappedPane().text();
+    w.trigger("file.save");
     QCOMPARE(readBytes(path("round.htm")), bytes);
     // Typing elsewhere in the document leaves the other line ends alone.
-    w.mains().setSelStart(0);
-    QTest::keyClick(&w.mains(), Qt::Key_Q);
-    w.trigger("saven");
+    w.unwrappedPane().setSelectionStart(0);
+    QTest::keyClick(&w.unwrappedPane(), Qt::Key_Q);
+    w.trigger("file.save");
     const QByteArray q = encoding == Encoding::Utf16Le ? QByteArray("q\0", 2)
                          : encoding == Encoding::Utf16Be ? QByteArray("\0q", 2) : QByteArray("q");
     if (canonical)
@@ -196,40 +196,40 @@ void FilesTest::reopenInAnotherEncodingAndConvertBySaving()
     Window w;
     openThroughMenu(w, path("page.html"));
     QCOMPARE(w.form->windowTitle(), path("page.html") + QStringLiteral(" [UTF-8] - holvas"));
-    const QString korean = w.mains().Text();
+    const QString korean = w.unwrappedPane().text();
     QVERIFY(korean.contains(QStringLiteral("한국어 テスト")));
 
     // A wrong guess taken back: nothing was edited, so nothing is asked
     // (the bytes code page 932 cannot read are kept, and the user told).
-    w.trigger("reopenCp932");
+    w.trigger("file.encoding.reopen.cp932");
     QCOMPARE(w.fakes.messages.shown.size(), 1);
     QVERIFY(w.fakes.messages.shown.front().startsWith(QStringLiteral("info:")));
     QCOMPARE(w.form->windowTitle(), path("page.html") + QStringLiteral(" - holvas"));
-    QCOMPARE(w.mains().Text(), decodeDocument(utf8, Encoding::Cp932).text);
-    QCOMPARE(w.form->undoPair().before, w.mains().Text());
-    QCOMPARE(w.mains2().Text(), w.mains().Text());
+    QCOMPARE(w.unwrappedPane().text(), decodeDocument(utf8, Encoding::Cp932).text);
+    QCOMPARE(w.form->undoPair().before, w.unwrappedPane().text());
+    QCOMPARE(w.wrappingPane().text(), w.unwrappedPane().text());
 
     // With an edit, it asks first; no keeps the edit.
-    QTest::keyClick(&w.mains(), Qt::Key_X);
-    const QString edited = w.mains().Text();
+    QTest::keyClick(&w.unwrappedPane(), Qt::Key_X);
+    const QString edited = w.unwrappedPane().text();
     w.fakes.messages.confirmAnswer = false;
-    w.trigger("reopenUtf8");
+    w.trigger("file.encoding.reopen.utf8");
     QCOMPARE(w.fakes.messages.shown.size(), 2);
     QVERIFY(w.fakes.messages.shown.back().startsWith(QStringLiteral("confirm:")));
-    QCOMPARE(w.mains().Text(), edited);
+    QCOMPARE(w.unwrappedPane().text(), edited);
     w.fakes.messages.confirmAnswer = true;
-    w.trigger("reopenUtf8");
-    QCOMPARE(w.mains().Text(), korean);
+    w.trigger("file.encoding.reopen.utf8");
+    QCOMPARE(w.unwrappedPane().text(), korean);
     QCOMPARE(w.form->windowTitle(), path("page.html") + QStringLiteral(" [UTF-8] - holvas"));
 
     // Converting changes no text; the save writes the new encoding, with
     // the mark UTF-16 needs to be recognised, and says that the page
     // declares another one.
     w.fakes.messages.shown.clear();
-    w.trigger("saveInUtf16Le");
-    QCOMPARE(w.mains().Text(), korean);
+    w.trigger("file.encoding.save.utf16le");
+    QCOMPARE(w.unwrappedPane().text(), korean);
     QCOMPARE(w.form->windowTitle(), path("page.html") + QStringLiteral(" [UTF-16LE] - holvas"));
-    w.trigger("saven");
+    w.trigger("file.save");
     QCOMPARE(readBytes(path("page.html")), QByteArray("\xff\xfe") + iconvBytes(korean, "UTF-16LE"));
     QCOMPARE(w.fakes.messages.shown.size(), 1);
     QVERIFY(w.fakes.messages.shown.front().contains(QStringLiteral("「utf-8」")));
@@ -241,16 +241,16 @@ void FilesTest::failuresAndCancelsChangeNothing_data()
 {
     QTest::addColumn<QString>("command");
     QTest::addColumn<QString>("target"); // empty: the user cancels
-    QTest::newRow("open cancelled") << "opens" << "";
-    QTest::newRow("open a missing file") << "opens" << "missing.htm";
-    QTest::newRow("open a folder") << "opens" << ".";
-    QTest::newRow("open a device") << "opens" << "/dev/zero";
-    QTest::newRow("open a FIFO") << "opens" << "fifo";
-    QTest::newRow("save-as cancelled") << "saves" << "";
-    QTest::newRow("save into a missing folder") << "saves" << "no/such/folder/x.htm";
-    QTest::newRow("save onto a folder") << "saves" << "sub";
-    QTest::newRow("save to a device that refuses data") << "saves" << "/dev/full";
-    QTest::newRow("save onto a FIFO") << "saves" << "fifo"; // a hang here would be the failure
+    QTest::newRow("open cancelled") << "file.open" << "";
+    QTest::newRow("open a missing file") << "file.open" << "missing.htm";
+    QTest::newRow("open a folder") << "file.open" << ".";
+    QTest::newRow("open a device") << "file.open" << "/dev/zero";
+    QTest::newRow("open a FIFO") << "file.open" << "fifo";
+    QTest::newRow("save-as cancelled") << "file.save_as" << "";
+    QTest::newRow("save into a missing folder") << "file.save_as" << "no/such/folder/x.htm";
+    QTest::newRow("save onto a folder") << "file.save_as" << "sub";
+    QTest::newRow("save to a device that refuses data") << "file.save_as" << "/dev/full";
+    QTest::newRow("save onto a FIFO") << "file.save_as" << "fifo"; // a hang here would be the failure
 }
 
 void FilesTest::failuresAndCancelsChangeNothing()
@@ -265,7 +265,7 @@ void FilesTest::failuresAndCancelsChangeNothing()
     Window w;
     writeBytes(path("kept.htm"), "kept");
     openThroughMenu(w, path("kept.htm"));
-    QTest::keyClick(&w.mains(), Qt::Key_X);
+    QTest::keyClick(&w.unwrappedPane(), Qt::Key_X);
     const Snapshot before(w);
     w.fakes.dialogs.fileAnswers.push_back(full.isEmpty() ? std::nullopt : std::optional(full));
     w.trigger(qPrintable(command));
@@ -298,9 +298,9 @@ void FilesTest::fullDiskLeavesTheOldFileWhole()
     }
     Window w;
     openThroughMenu(w, doc);
-    w.mains().setText(QString(20000, u'x'));
+    w.unwrappedPane().setText(QString(20000, u'x'));
     const QString caption = w.form->windowTitle();
-    w.trigger("saven");
+    w.trigger("file.save");
     QCOMPARE(readBytes(doc), QByteArray("old text"));
     QCOMPARE(w.form->windowTitle(), caption);
     QCOMPARE(w.fakes.messages.shown.size(), 1);
@@ -315,8 +315,8 @@ void FilesTest::saveKeepsPermissionsAndSymbolicLinks()
     QVERIFY(QFile::link(path("target.htm"), path("link.htm")));
     Window w;
     openThroughMenu(w, path("link.htm"));
-    QTest::keyClick(&w.mains(), Qt::Key_N);
-    w.trigger("saven");
+    QTest::keyClick(&w.unwrappedPane(), Qt::Key_N);
+    w.trigger("file.save");
     QVERIFY(QFileInfo(path("link.htm")).isSymLink());
     QCOMPARE(readBytes(path("target.htm")), QByteArray("ntarget"));
     struct stat info {};
@@ -329,7 +329,7 @@ void FilesTest::saveKeepsTheFilesIdentity_data()
     QTest::addColumn<QString>("situation");
     QTest::newRow("hard link") << "link";
     QTest::newRow("another user's file") << "owner";
-    QTest::newRow("writable file in a folder the saver cannot write") << "folder";
+    QTest::newRow("writable file in a folder the saveDocumentAs cannot write") << "folder";
     QTest::newRow("extended attribute") << "xattr";
 }
 
@@ -396,11 +396,11 @@ void FilesTest::unencodableCharactersAreNeverWrittenSilently_data()
     QTest::addColumn<QString>("named");
     QTest::addColumn<QString>("text");
     QTest::addColumn<QByteArray>("written");
-    QTest::newRow("code page 932") << "saveInCp932" << "Shift-JIS" << "<P>\r\nok \U0001F600 and \u00A5</P>"
+    QTest::newRow("code page 932") << "file.encoding.save.cp932" << "Shift-JIS" << "<P>\r\nok \U0001F600 and \u00A5</P>"
                                    << QByteArray("<P>\r\nok &#128512; and &#165;</P>");
-    QTest::newRow("EUC-JP") << "saveInEucJp" << "EUC-JP" << "<P>\r\nok \U0001F600 and 한</P>"
+    QTest::newRow("EUC-JP") << "file.encoding.save.euc_jp" << "EUC-JP" << "<P>\r\nok \U0001F600 and 한</P>"
                             << QByteArray("<P>\r\nok &#128512; and &#54620;</P>");
-    QTest::newRow("ISO-2022-JP") << "saveInIso2022Jp" << "ISO-2022-JP" << "<P>\r\nok \U0001F600 and 한</P>"
+    QTest::newRow("ISO-2022-JP") << "file.encoding.save.iso2022jp" << "ISO-2022-JP" << "<P>\r\nok \U0001F600 and 한</P>"
                                  << QByteArray("<P>\r\nok &#128512; and &#54620;</P>");
 }
 
@@ -414,11 +414,11 @@ void FilesTest::unencodableCharactersAreNeverWrittenSilently()
     writeBytes(path("u.htm"), "before");
     openThroughMenu(w, path("u.htm"));
     w.trigger(qPrintable(encoding));
-    w.mains().setText(text);
+    w.unwrappedPane().setText(text);
     const QString caption = w.form->windowTitle();
 
     w.fakes.messages.confirmAnswer = false;
-    w.trigger("saven");
+    w.trigger("file.save");
     QCOMPARE(readBytes(path("u.htm")), QByteArray("before"));
     QCOMPARE(w.form->windowTitle(), caption);
     QCOMPARE(w.fakes.messages.shown.size(), 1);
@@ -428,7 +428,7 @@ void FilesTest::unencodableCharactersAreNeverWrittenSilently()
         QVERIFY2(question.contains(part), qPrintable(part));
 
     w.fakes.messages.confirmAnswer = true;
-    w.trigger("saven");
+    w.trigger("file.save");
     QCOMPARE(readBytes(path("u.htm")), written);
 }
 
@@ -437,33 +437,33 @@ void FilesTest::newAsksBeepsAndEmptiesTheDocument()
     Window w;
     writeBytes(path("n.htm"), "document");
     openThroughMenu(w, path("n.htm"));
-    QTest::keyClick(&w.mains(), Qt::Key_X);
+    QTest::keyClick(&w.unwrappedPane(), Qt::Key_X);
     const Snapshot before(w);
-    for (const char *answer : {"Cancels", "close", "Oks"}) {
+    for (const char *answer : {"cancelButton", "close", "okButton"}) {
         bool focusOnOk = false;
         whenModalOpens([&](QWidget *dialog) {
             QCOMPARE(dialog->windowTitle(), QStringLiteral("caution"));
-            QVERIFY(!dialog->findChild<QLabel *>(QStringLiteral("Image1"))->pixmap().isNull());
-            focusOnOk = QApplication::focusWidget() == dialog->findChild<QPushButton *>(QStringLiteral("Oks"));
+            QVERIFY(!dialog->findChild<QLabel *>(QStringLiteral("exclamation"))->pixmap().isNull());
+            focusOnOk = QApplication::focusWidget() == dialog->findChild<QPushButton *>(QStringLiteral("okButton"));
             if (auto *button = dialog->findChild<QPushButton *>(QString::fromLatin1(answer)))
                 QTest::mouseClick(button, Qt::LeftButton);
             else
                 dialog->close(); // the title bar's close acts like Cancel
         });
-        w.trigger("news");
+        w.trigger("file.new");
         QVERIFY(focusOnOk);
-        if (QLatin1String(answer) != QLatin1String("Oks"))
+        if (QLatin1String(answer) != QLatin1String("okButton"))
             QVERIFY(Snapshot(w) == before);
     }
     QCOMPARE(w.fakes.beeper.beeps, 3);
-    QCOMPARE(w.mains().Text(), QString());
-    QCOMPARE(w.mains2().Text(), QString());
+    QCOMPARE(w.unwrappedPane().text(), QString());
+    QCOMPARE(w.wrappingPane().text(), QString());
     QCOMPARE(w.form->windowTitle(), QStringLiteral("holvane"));
-    QCOMPARE(w.form->fileDialog().FileName, QString());
+    QCOMPARE(w.form->fileDialog().path, QString());
     w.undo(); // the snapshots outlive New
-    QCOMPARE(w.mains().Text(), QStringLiteral("document"));
+    QCOMPARE(w.unwrappedPane().text(), QStringLiteral("document"));
     w.fakes.dialogs.fileAnswers.push_back(std::nullopt);
-    w.trigger("saven");
+    w.trigger("file.save");
     QCOMPARE(w.fakes.dialogs.fileDialogsShown.last(), QStringLiteral("save:"));
 }
 

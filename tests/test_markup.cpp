@@ -78,22 +78,22 @@ void MarkupTest::pairWrapsMultiLineSelectionsKeepingTheirLineEnds()
     Window w;
     w.setUp(QStringLiteral("x\r\none\r\ntwo\nthree\ry"), 3, 15);
     w.press(QStringLiteral("Ctrl+B"));
-    QCOMPARE(w.mains().Text(), QStringLiteral("x\r\n<B>one\r\ntwo\nthree\r</B>y"));
+    QCOMPARE(w.unwrappedPane().text(), QStringLiteral("x\r\n<B>one\r\ntwo\nthree\r</B>y"));
     w.undo();
-    QCOMPARE(w.mains().Text(), QStringLiteral("x\r\none\r\ntwo\nthree\ry"));
-    QCOMPARE(w.mains().SelStart(), w.mains().Text().size());
+    QCOMPARE(w.unwrappedPane().text(), QStringLiteral("x\r\none\r\ntwo\nthree\ry"));
+    QCOMPARE(w.unwrappedPane().selectionStart(), w.unwrappedPane().text().size());
 }
 
 void MarkupTest::nothingSelectedChangesNothingAndUndoKeepsIt()
 {
     Window w;
     w.setUp(QStringLiteral("abc def"), 2, 0);
-    for (const char *item : {"bolder", "Tagerase"}) {
+    for (const char *item : {"tag.bold", "tag.remove"}) {
         w.trigger(item);
         QCOMPARE(w.form->undoPair().before, QStringLiteral("abc def"));
         QCOMPARE(w.form->undoPair().after, QStringLiteral("abc def"));
         w.undo();
-        QCOMPARE(w.mains().Text(), QStringLiteral("abc def"));
+        QCOMPARE(w.unwrappedPane().text(), QStringLiteral("abc def"));
     }
 }
 
@@ -101,15 +101,15 @@ void MarkupTest::singleTagsGoInAtTheCaret()
 {
     Window w;
     w.setUp(QStringLiteral("a\r\nb"), 3);
-    w.trigger("brs");
-    w.trigger("brs"); // twice in a row: one after the other
-    QCOMPARE(w.mains().Text(), QStringLiteral("a\r\n<BR><BR>b"));
-    QCOMPARE(w.mains().SelStart(), 11);
+    w.trigger("single_tag.line_break");
+    w.trigger("single_tag.line_break"); // twice in a row: one after the other
+    QCOMPARE(w.unwrappedPane().text(), QStringLiteral("a\r\n<BR><BR>b"));
+    QCOMPARE(w.unwrappedPane().selectionStart(), 11);
     w.setUp(QString());
-    w.trigger("Img");
-    QCOMPARE(w.mains().Text(), QStringLiteral("<IMG SRC=\"\" WIDTH=\"\" HEIGHT=\"\" ALT=\"\">"));
+    w.trigger("single_tag.image");
+    QCOMPARE(w.unwrappedPane().text(), QStringLiteral("<IMG SRC=\"\" WIDTH=\"\" HEIGHT=\"\" ALT=\"\">"));
     w.undo();
-    QCOMPARE(w.mains().Text(), QString());
+    QCOMPARE(w.unwrappedPane().text(), QString());
 }
 
 void MarkupTest::tagRemovalThroughTheWindow()
@@ -117,42 +117,42 @@ void MarkupTest::tagRemovalThroughTheWindow()
     Window w;
     w.setUp(QStringLiteral("x <B>太字</B> y"), 2, 9);
     w.press(QStringLiteral("Ctrl+E"));
-    QCOMPARE(w.mains().Text(), QStringLiteral("x 太字 y"));
-    QCOMPARE(w.mains().SelStart(), 4);
+    QCOMPARE(w.unwrappedPane().text(), QStringLiteral("x 太字 y"));
+    QCOMPARE(w.unwrappedPane().selectionStart(), 4);
 
     const QString page = QStringLiteral("<HTML>\r\n<BODY>本文</BODY>\r\n</HTML>");
     w.setUp(page, 0, page.size());
     w.press(QStringLiteral("Ctrl+E"));
-    QCOMPARE(w.mains().Text(), QStringLiteral("\r\n"));
+    QCOMPARE(w.unwrappedPane().text(), QStringLiteral("\r\n"));
     w.undo();
-    QCOMPARE(w.mains().Text(), page);
+    QCOMPARE(w.unwrappedPane().text(), page);
 }
 
 void MarkupTest::undoAlternatesBetweenBeforeAndAfter()
 {
     Window w;
-    QTest::keyClick(&w.mains(), Qt::Key_A);
+    QTest::keyClick(&w.unwrappedPane(), Qt::Key_A);
     for (const char *expected : {"", "a", ""}) {
         w.undo();
-        QCOMPARE(w.mains().Text(), QString::fromLatin1(expected));
+        QCOMPARE(w.unwrappedPane().text(), QString::fromLatin1(expected));
     }
     // A line end typed with Enter is the editor's CR LF, and comes back as one.
     w.setUp(QStringLiteral("ab"), 1);
-    QTest::keyClick(&w.mains(), Qt::Key_Return);
-    QCOMPARE(w.mains().Text(), QStringLiteral("a\r\nb"));
+    QTest::keyClick(&w.unwrappedPane(), Qt::Key_Return);
+    QCOMPARE(w.unwrappedPane().text(), QStringLiteral("a\r\nb"));
     w.undo();
-    QCOMPARE(w.mains().Text(), QStringLiteral("ab"));
+    QCOMPARE(w.unwrappedPane().text(), QStringLiteral("ab"));
 
     // A key that changes nothing leaves nothing to undo...
-    QTest::keyClick(&w.mains(), Qt::Key_Left);
+    QTest::keyClick(&w.unwrappedPane(), Qt::Key_Left);
     w.undo();
-    QCOMPARE(w.mains().Text(), QStringLiteral("ab"));
+    QCOMPARE(w.unwrappedPane().text(), QStringLiteral("ab"));
     // ...but Alt on its way to the edit menu does not count as such a key.
     w.setUp(QStringLiteral("abc"), 0, 3);
     w.press(QStringLiteral("Ctrl+B"));
-    QTest::keyClick(&w.mains(), Qt::Key_Alt, Qt::AltModifier);
+    QTest::keyClick(&w.unwrappedPane(), Qt::Key_Alt, Qt::AltModifier);
     w.undo();
-    QCOMPARE(w.mains().Text(), QStringLiteral("abc"));
+    QCOMPARE(w.unwrappedPane().text(), QStringLiteral("abc"));
 }
 
 void MarkupTest::undoAndRedoFromTheKeyboardThroughTheMenu()
@@ -163,12 +163,12 @@ void MarkupTest::undoAndRedoFromTheKeyboardThroughTheMenu()
     // Alt, E, U as the platform delivers them: U goes to the open menu, and
     // its release then comes to the pane, which never saw its press.
     for (const char *expected : {"abc", "<B>abc</B>", "abc"}) {
-        QTest::keyClick(&w.mains(), Qt::Key_E, Qt::AltModifier);
+        QTest::keyClick(&w.unwrappedPane(), Qt::Key_E, Qt::AltModifier);
         QWidget *menu = QApplication::activePopupWidget();
         QVERIFY(menu);
         QTest::keyPress(menu, Qt::Key_U);
-        QTest::keyRelease(&w.mains(), Qt::Key_U);
-        QCOMPARE(w.mains().Text(), QString::fromLatin1(expected));
+        QTest::keyRelease(&w.unwrappedPane(), Qt::Key_U);
+        QCOMPARE(w.unwrappedPane().text(), QString::fromLatin1(expected));
     }
 }
 
@@ -176,17 +176,17 @@ void MarkupTest::heldKeyUndoesOnlyTheLastRepeat()
 {
     Window w;
     // X11 delivers auto-repeat as pairs of release and press.
-    QTest::sendKeyEvent(QTest::Press, &w.mains(), Qt::Key_X, 'x', Qt::NoModifier);
+    QTest::sendKeyEvent(QTest::Press, &w.unwrappedPane(), Qt::Key_X, 'x', Qt::NoModifier);
     for (int i = 0; i < 3; ++i) {
         QKeyEvent release(QEvent::KeyRelease, Qt::Key_X, Qt::NoModifier, QStringLiteral("x"), true);
-        QApplication::sendEvent(&w.mains(), &release);
+        QApplication::sendEvent(&w.unwrappedPane(), &release);
         QKeyEvent press(QEvent::KeyPress, Qt::Key_X, Qt::NoModifier, QStringLiteral("x"), true);
-        QApplication::sendEvent(&w.mains(), &press);
+        QApplication::sendEvent(&w.unwrappedPane(), &press);
     }
-    QTest::sendKeyEvent(QTest::Release, &w.mains(), Qt::Key_X, 'x', Qt::NoModifier);
-    QCOMPARE(w.mains().Text(), QStringLiteral("xxxx"));
+    QTest::sendKeyEvent(QTest::Release, &w.unwrappedPane(), Qt::Key_X, 'x', Qt::NoModifier);
+    QCOMPARE(w.unwrappedPane().text(), QStringLiteral("xxxx"));
     w.undo();
-    QCOMPARE(w.mains().Text(), QStringLiteral("xxx"));
+    QCOMPARE(w.unwrappedPane().text(), QStringLiteral("xxx"));
 }
 
 void MarkupTest::inputMethodCommitIsOneUndoStep()
@@ -194,17 +194,17 @@ void MarkupTest::inputMethodCommitIsOneUndoStep()
     Window w;
     w.setUp(QStringLiteral("<P>"), 3);
     QInputMethodEvent composing(QStringLiteral("かんじ"), {});
-    QApplication::sendEvent(&w.mains(), &composing);
-    QCOMPARE(w.mains().Text(), QStringLiteral("<P>")); // composition is not text yet
-    w.trigger("brs"); // a command while composing neither drops nor doubles it
+    QApplication::sendEvent(&w.unwrappedPane(), &composing);
+    QCOMPARE(w.unwrappedPane().text(), QStringLiteral("<P>")); // composition is not text yet
+    w.trigger("single_tag.line_break"); // a command while composing neither drops nor doubles it
     QInputMethodEvent commit;
     commit.setCommitString(QStringLiteral("漢字"));
-    QApplication::sendEvent(&w.mains(), &commit);
-    QCOMPARE(w.mains().Text(), QStringLiteral("<P><BR>漢字"));
+    QApplication::sendEvent(&w.unwrappedPane(), &commit);
+    QCOMPARE(w.unwrappedPane().text(), QStringLiteral("<P><BR>漢字"));
     w.undo();
-    QCOMPARE(w.mains().Text(), QStringLiteral("<P><BR>"));
+    QCOMPARE(w.unwrappedPane().text(), QStringLiteral("<P><BR>"));
     w.undo();
-    QCOMPARE(w.mains().Text(), QStringLiteral("<P><BR>漢字"));
+    QCOMPARE(w.unwrappedPane().text(), QStringLiteral("<P><BR>漢字"));
 }
 
 QTEST_MAIN(MarkupTest)

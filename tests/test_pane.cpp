@@ -79,7 +79,7 @@ private:
 
 void PaneTest::init()
 {
-    m_pane = new EditPane(QStringLiteral("Mains"), EditPane::Wrap::None);
+    m_pane = new EditPane(QStringLiteral("unwrappedPane"), EditPane::Wrap::None);
     m_pane->show();
     QVERIFY(QTest::qWaitForWindowExposed(m_pane));
 }
@@ -100,45 +100,45 @@ void PaneTest::textComesBackExactly()
 {
     QFETCH(QString, text);
     m_pane->setText(text);
-    QCOMPARE(m_pane->Text(), text);
+    QCOMPARE(m_pane->text(), text);
     QCOMPARE(shown(*m_pane), withLf(text));
-    QCOMPARE(m_pane->SelStart(), 0);
+    QCOMPARE(m_pane->selectionStart(), 0);
 }
 
 void PaneTest::selectionCountsCrLfAsTwo()
 {
     m_pane->setText(QStringLiteral("ab\r\ncd\nef"));
-    m_pane->setSelStart(1);
-    m_pane->setSelLength(4);
-    QCOMPARE(m_pane->SelText(), QStringLiteral("b\r\nc"));
-    QCOMPARE(m_pane->SelLength(), 4);
+    m_pane->setSelectionStart(1);
+    m_pane->setSelectionLength(4);
+    QCOMPARE(m_pane->selectedText(), QStringLiteral("b\r\nc"));
+    QCOMPARE(m_pane->selectionLength(), 4);
     // Between the CR and the LF there is no caret position; the caret goes before both.
-    m_pane->setSelStart(3);
-    QCOMPARE(m_pane->SelStart(), 2);
+    m_pane->setSelectionStart(3);
+    QCOMPARE(m_pane->selectionStart(), 2);
 
-    m_pane->setSelStart(4);
-    m_pane->setSelLength(4);
-    m_pane->setSelText(QStringLiteral("<B>x\ny</B>"));
-    QCOMPARE(m_pane->Text(), QStringLiteral("ab\r\n<B>x\ny</B>f"));
-    QCOMPARE(m_pane->SelStart(), 14); // directly after what went in
-    QCOMPARE(m_pane->SelLength(), 0);
+    m_pane->setSelectionStart(4);
+    m_pane->setSelectionLength(4);
+    m_pane->replaceSelection(QStringLiteral("<B>x\ny</B>"));
+    QCOMPARE(m_pane->text(), QStringLiteral("ab\r\n<B>x\ny</B>f"));
+    QCOMPARE(m_pane->selectionStart(), 14); // directly after what went in
+    QCOMPARE(m_pane->selectionLength(), 0);
 }
 
 void PaneTest::typingKeepsOtherLineEnds()
 {
     m_pane->setText(QStringLiteral("a\nb\rc"));
-    m_pane->setSelStart(1);
+    m_pane->setSelectionStart(1);
     QTest::keyClick(m_pane, Qt::Key_Return);
-    QCOMPARE(m_pane->Text(), QStringLiteral("a\r\n\nb\rc"));
+    QCOMPARE(m_pane->text(), QStringLiteral("a\r\n\nb\rc"));
     QTest::keyClick(m_pane, Qt::Key_X);
     QTest::keyClick(m_pane, Qt::Key_Delete); // joins "x" with the next line
-    QCOMPARE(m_pane->Text(), QStringLiteral("a\r\nxb\rc"));
+    QCOMPARE(m_pane->text(), QStringLiteral("a\r\nxb\rc"));
     QTest::keyClick(m_pane, Qt::Key_Backspace);
     QTest::keyClick(m_pane, Qt::Key_Backspace); // the whole CR LF goes at once
     QTest::sendKeyEvent(QTest::Click, m_pane, Qt::Key_unknown, QStringLiteral("日本"), Qt::NoModifier);
-    QCOMPARE(m_pane->Text(), QStringLiteral("a日本b\rc"));
+    QCOMPARE(m_pane->text(), QStringLiteral("a日本b\rc"));
     QTest::keyClick(m_pane, Qt::Key_Z, Qt::ControlModifier); // Qt's own undo is off
-    QCOMPARE(m_pane->Text(), QStringLiteral("a日本b\rc"));
+    QCOMPARE(m_pane->text(), QStringLiteral("a日本b\rc"));
 }
 
 void PaneTest::randomEditsKeepTextAndDocumentInStep_data()
@@ -164,12 +164,12 @@ void PaneTest::randomEditsKeepTextAndDocumentInStep()
         if (choice < int(std::size(keys))) {
             QTest::keyClick(m_pane, keys[choice], random.bounded(4) == 0 ? Qt::ShiftModifier : Qt::NoModifier);
         } else if (choice == int(std::size(keys))) {
-            m_pane->setSelText(inserts[random.bounded(int(std::size(inserts)))]);
+            m_pane->replaceSelection(inserts[random.bounded(int(std::size(inserts)))]);
         } else {
-            m_pane->setSelStart(random.bounded(int(m_pane->Text().size() + 1)));
-            m_pane->setSelLength(random.bounded(random.bounded(2) ? 5 : 1500));
+            m_pane->setSelectionStart(random.bounded(int(m_pane->text().size() + 1)));
+            m_pane->setSelectionLength(random.bounded(random.bounded(2) ? 5 : 1500));
         }
-        if (withLf(m_pane->Text()) != shown(*m_pane))
+        if (withLf(m_pane->text()) != shown(*m_pane))
             QFAIL(qPrintable(QStringLiteral("out of step after step %1").arg(step)));
         if (const QString bad = badFold(*m_pane); !bad.isEmpty())
             QFAIL(qPrintable(QStringLiteral("%1 after step %2").arg(bad).arg(step)));
@@ -188,21 +188,21 @@ void PaneTest::longLinesFoldWithoutTouchingTheText()
     QCOMPARE(shown(*m_pane), withLf(text));
     QCOMPARE(badFold(*m_pane), QString());
     for (qsizetype i = 0; i <= text.size(); ++i) { // every place is reachable, and only once
-        m_pane->setSelStart(i);
-        if (m_pane->SelStart() != i && !(text[i - 1] == u'\r' && text[i] == u'\n'))
-            QFAIL(qPrintable(QStringLiteral("SelStart %1 came back as %2").arg(i).arg(m_pane->SelStart())));
+        m_pane->setSelectionStart(i);
+        if (m_pane->selectionStart() != i && !(text[i - 1] == u'\r' && text[i] == u'\n'))
+            QFAIL(qPrintable(QStringLiteral("selectionStart %1 came back as %2").arg(i).arg(m_pane->selectionStart())));
     }
     const QTextBlock firstPiece = m_pane->document()->findBlockByNumber(1);
     const qsizetype fold = m_pane->model().toText(firstPiece.position() + firstPiece.length() - 1);
 
     // A selection across the fold reads and changes the text, not the display.
-    m_pane->setSelStart(fold - 3);
-    m_pane->setSelLength(6);
-    QCOMPARE(m_pane->SelText(), text.mid(fold - 3, 6));
-    m_pane->setSelText(QStringLiteral("<B>") + m_pane->SelText() + QStringLiteral("</B>"));
+    m_pane->setSelectionStart(fold - 3);
+    m_pane->setSelectionLength(6);
+    QCOMPARE(m_pane->selectedText(), text.mid(fold - 3, 6));
+    m_pane->replaceSelection(QStringLiteral("<B>") + m_pane->selectedText() + QStringLiteral("</B>"));
     QString expected = text;
     expected.insert(fold + 3, QStringLiteral("</B>")).insert(fold - 3, QStringLiteral("<B>"));
-    QCOMPARE(m_pane->Text(), expected);
+    QCOMPARE(m_pane->text(), expected);
 
     // Keys at a fold: the arrows step over it as over nothing, Backspace
     // and typing act on the characters on either side.
@@ -210,27 +210,27 @@ void PaneTest::longLinesFoldWithoutTouchingTheText()
     QTextCursor atFold = m_pane->textCursor();
     atFold.setPosition(firstPiece.position() + firstPiece.length()); // the start of the next piece
     m_pane->setTextCursor(atFold);
-    QCOMPARE(m_pane->SelStart(), fold);
+    QCOMPARE(m_pane->selectionStart(), fold);
     QTest::keyClick(m_pane, Qt::Key_Left);
-    QCOMPARE(m_pane->SelStart(), fold - 1);
+    QCOMPARE(m_pane->selectionStart(), fold - 1);
     QTest::keyClick(m_pane, Qt::Key_Right);
     QTest::keyClick(m_pane, Qt::Key_Right);
-    QCOMPARE(m_pane->SelStart(), fold + 1);
+    QCOMPARE(m_pane->selectionStart(), fold + 1);
     QTest::keyClick(m_pane, Qt::Key_Left);
     QTest::keyClick(m_pane, Qt::Key_Backspace);
     expected = text;
     expected.remove(fold - 1, 1);
-    QCOMPARE(m_pane->Text(), expected);
+    QCOMPARE(m_pane->text(), expected);
 
     // A line end and an input method's commit right at the fold.
-    m_pane->setSelStart(fold - 1);
-    m_pane->setSelText(QStringLiteral("\r\n"));
+    m_pane->setSelectionStart(fold - 1);
+    m_pane->replaceSelection(QStringLiteral("\r\n"));
     expected.insert(fold - 1, QStringLiteral("\r\n"));
     QInputMethodEvent commit;
     commit.setCommitString(QStringLiteral("漢字"));
     QApplication::sendEvent(m_pane, &commit);
     expected.insert(fold + 1, QStringLiteral("漢字"));
-    QCOMPARE(m_pane->Text(), expected);
+    QCOMPARE(m_pane->text(), expected);
     QCOMPARE(m_pane->lineCount(), 4);
     QCOMPARE(shown(*m_pane), withLf(expected));
     QCOMPARE(badFold(*m_pane), QString());
@@ -272,11 +272,11 @@ void PaneTest::replaceAllChangesOnlyWhatDiffers()
     m_pane->setVisible(!hidden);
     m_pane->setText(from);
     m_pane->replaceAllCaretAtEnd(to);
-    QCOMPARE(m_pane->Text(), to);
-    QCOMPARE(m_pane->SelStart(), to.size());
+    QCOMPARE(m_pane->text(), to);
+    QCOMPARE(m_pane->selectionStart(), to.size());
     m_pane->show();
     QCOMPARE(shown(*m_pane), withLf(to));
-    QCOMPARE(m_pane->SelStart(), to.size());
+    QCOMPARE(m_pane->selectionStart(), to.size());
 }
 
 void PaneTest::lineEndsThatMeetBecomeOne_data()
@@ -284,7 +284,7 @@ void PaneTest::lineEndsThatMeetBecomeOne_data()
     QTest::addColumn<QString>("text");
     QTest::addColumn<int>("start");
     QTest::addColumn<int>("length");
-    QTest::addColumn<QString>("typed"); // "<Del>": the Delete key; else set as SelText
+    QTest::addColumn<QString>("typed"); // "<Del>": the Delete key; else given to replaceSelection
     QTest::addColumn<QString>("result");
     QTest::newRow("the line between deleted by key") << "a\rX\nb" << 2 << 1 << "<Del>" << "a\r\nb";
     QTest::newRow("CR put before a LF") << "\n" << 0 << 0 << "\r" << "\r\n";
@@ -301,19 +301,19 @@ void PaneTest::lineEndsThatMeetBecomeOne()
     QFETCH(QString, typed);
     QFETCH(QString, result);
     m_pane->setText(text);
-    m_pane->setSelStart(start);
-    m_pane->setSelLength(length);
+    m_pane->setSelectionStart(start);
+    m_pane->setSelectionLength(length);
     if (typed == QLatin1String("<Del>"))
         QTest::keyClick(m_pane, Qt::Key_Delete);
     else
-        m_pane->setSelText(typed);
-    QCOMPARE(m_pane->Text(), result);
+        m_pane->replaceSelection(typed);
+    QCOMPARE(m_pane->text(), result);
     // The pane shows what the file reopened would show, and no position
     // falls between the CR and the LF.
     QCOMPARE(shown(*m_pane), withLf(result));
     for (int i = 0; i <= result.size(); ++i) {
-        m_pane->setSelStart(i);
-        const qsizetype at = m_pane->SelStart();
+        m_pane->setSelectionStart(i);
+        const qsizetype at = m_pane->selectionStart();
         QVERIFY2(at == 0 || result[at - 1] != u'\r' || at == result.size() || result[at] != u'\n',
                  qPrintable(QStringLiteral("position %1 inside a CR LF").arg(at)));
     }
@@ -322,19 +322,19 @@ void PaneTest::lineEndsThatMeetBecomeOne()
 void PaneTest::everyLineBreakShownIsALineEnd()
 {
     m_pane->setText(QStringLiteral("ab"));
-    m_pane->setSelStart(1);
+    m_pane->setSelectionStart(1);
     QTest::keyClick(m_pane, Qt::Key_Return, Qt::ShiftModifier);
-    QCOMPARE(m_pane->Text(), QStringLiteral("a\r\nb"));
+    QCOMPARE(m_pane->text(), QStringLiteral("a\r\nb"));
     QTest::sendKeyEvent(QTest::Click, m_pane, Qt::Key_unknown, QStringLiteral("x\u2028y"), Qt::NoModifier);
-    QCOMPARE(m_pane->Text(), QStringLiteral("a\r\nx\r\nyb"));
+    QCOMPARE(m_pane->text(), QStringLiteral("a\r\nx\r\nyb"));
     m_pane->setText(QStringLiteral("a\r\nb"));
-    m_pane->setSelStart(3);
-    // The pane's own paste and whatever SelText is given.
+    m_pane->setSelectionStart(3);
+    // The pane's own paste and whatever replaceSelection is given.
     QGuiApplication::clipboard()->setText(QStringLiteral("1\u20282\u20293\n"));
     QTest::keyClick(m_pane, Qt::Key_Insert, Qt::ShiftModifier);
-    m_pane->setSelText(QStringLiteral("\u2028"));
-    QCOMPARE(m_pane->Text(), QStringLiteral("a\r\n1\r\n2\r\n3\r\n\r\nb"));
-    QCOMPARE(shown(*m_pane), withLf(m_pane->Text()));
+    m_pane->replaceSelection(QStringLiteral("\u2028"));
+    QCOMPARE(m_pane->text(), QStringLiteral("a\r\n1\r\n2\r\n3\r\n\r\nb"));
+    QCOMPARE(shown(*m_pane), withLf(m_pane->text()));
 }
 
 void PaneTest::cancelledReadingDoesNotComeBack_data()
@@ -370,7 +370,7 @@ void PaneTest::cancelledReadingDoesNotComeBack()
             e.setCommitString(text);
         QApplication::sendEvent(m_pane, &e);
     }
-    QCOMPARE(m_pane->Text(), result);
+    QCOMPARE(m_pane->text(), result);
 }
 
 QTEST_MAIN(PaneTest)

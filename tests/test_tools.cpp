@@ -25,7 +25,7 @@ void click(QWidget *dialog, const char *name)
 void inSettings(Window &w, const std::function<void(QWidget *)> &steps)
 {
     whenModalOpens(steps);
-    w.trigger("fonts");
+    w.trigger("help.display_settings");
 }
 
 bool followsDesktop(const EditPane &pane, QPalette::ColorRole role)
@@ -78,20 +78,20 @@ void ToolsTest::sheetCountShowsTheActivePane()
 {
     Window w;
     w.setUp(QString(401, u'a'), 0, 10); // the selection plays no part
-    w.trigger("rightturn");
-    w.mains2().setText(QString(800, u'b'));
+    w.trigger("edit.wrap");
+    w.wrappingPane().setText(QString(800, u'b'));
     QString shown;
     whenModalOpens([&](QWidget *dialog) {
         QCOMPARE(dialog->windowTitle(), QStringLiteral("枚数確認"));
-        QCOMPARE(label(dialog, "Label1"), QStringLiteral("400字詰原稿用紙："));
-        shown = label(dialog, "maisu");
+        QCOMPARE(label(dialog, "sheetCountCaption"), QStringLiteral("400字詰原稿用紙："));
+        shown = label(dialog, "sheetCount");
         QTest::keyClick(dialog, Qt::Key_Escape); // no cancel key
         QVERIFY(dialog->isVisible());
         QTest::keyClick(dialog, Qt::Key_Return); // OK has the focus
     });
     w.press(QStringLiteral("Ctrl+Q"));
     QCOMPARE(shown, QStringLiteral("2"));
-    QVERIFY(!w.form->findChild<QDialog *>(QStringLiteral("Form4"))); // destroyed
+    QVERIFY(!w.form->findChild<QDialog *>(QStringLiteral("sheetCountDialog"))); // destroyed
 }
 
 void ToolsTest::okAppliesColoursAndFontToBothPanes()
@@ -100,24 +100,24 @@ void ToolsTest::okAppliesColoursAndFontToBothPanes()
     inSettings(w, [](QWidget *dialog) { // untouched: nothing changes
         QTest::keyClick(dialog, Qt::Key_Escape); // no button answers Escape
         QVERIFY(dialog->isVisible());
-        QCOMPARE(label(dialog, "viewfont"), QStringLiteral("Aaあ漢"));
-        QCOMPARE(label(dialog, "sizeviewer"), QStringLiteral("12"));
-        click(dialog, "Oka");
+        QCOMPARE(label(dialog, "sampleText"), QStringLiteral("Aaあ漢"));
+        QCOMPARE(label(dialog, "fontSizeLabel"), QStringLiteral("12"));
+        click(dialog, "okButton");
     });
-    QCOMPARE(w.mains().font().family(), QStringLiteral("ＭＳ ゴシック"));
-    QCOMPARE(w.mains().font().pointSizeF(), 12.0);
-    QVERIFY(followsDesktop(w.mains(), QPalette::Text) && followsDesktop(w.mains(), QPalette::Base));
+    QCOMPARE(w.unwrappedPane().font().family(), QStringLiteral("ＭＳ ゴシック"));
+    QCOMPARE(w.unwrappedPane().font().pointSizeF(), 12.0);
+    QVERIFY(followsDesktop(w.unwrappedPane(), QPalette::Text) && followsDesktop(w.unwrappedPane(), QPalette::Base));
 
     w.fakes.dialogs.colorAnswers = {QColor(Qt::red), QColor(Qt::blue)};
     w.fakes.dialogs.fontAnswers = {QFont(QStringLiteral("DejaVu Serif"), 16, QFont::Bold, true)};
     inSettings(w, [](QWidget *dialog) {
-        click(dialog, "fontc");
-        click(dialog, "backc");
-        click(dialog, "fonto");
-        QCOMPARE(label(dialog, "sizeviewer"), QStringLiteral("16"));
-        click(dialog, "Oka");
+        click(dialog, "textColorButton");
+        click(dialog, "backgroundColorButton");
+        click(dialog, "fontButton");
+        QCOMPARE(label(dialog, "fontSizeLabel"), QStringLiteral("16"));
+        click(dialog, "okButton");
     });
-    for (EditPane *pane : {&w.mains(), &w.mains2()}) {
+    for (EditPane *pane : {&w.unwrappedPane(), &w.wrappingPane()}) {
         QCOMPARE(pane->palette().color(QPalette::Text), QColor(Qt::red));
         QCOMPARE(pane->palette().color(QPalette::Base), QColor(Qt::blue));
         QCOMPARE(pane->font().family(), QStringLiteral("DejaVu Serif"));
@@ -133,25 +133,25 @@ void ToolsTest::cancelsChangeNothingButKeepTheChoices()
     w.fakes.dialogs.colorAnswers = {QColor(Qt::green), std::nullopt};
     w.fakes.dialogs.fontAnswers = {std::nullopt};
     inSettings(w, [](QWidget *dialog) {
-        click(dialog, "fontc");      // green
-        click(dialog, "backc");      // cancelled: the background stays
-        click(dialog, "fonto");      // cancelled: the font stays
-        click(dialog, "fontsizer0"); // 11
-        click(dialog, "Cancela");
+        click(dialog, "textColorButton"); // green
+        click(dialog, "backgroundColorButton"); // cancelled: the background stays
+        click(dialog, "fontButton"); // cancelled: the font stays
+        click(dialog, "smallerButton"); // 11
+        click(dialog, "cancelButton");
     });
-    QVERIFY(followsDesktop(w.mains(), QPalette::Text));
-    QCOMPARE(w.mains().font().pointSizeF(), 12.0);
+    QVERIFY(followsDesktop(w.unwrappedPane(), QPalette::Text));
+    QCOMPARE(w.unwrappedPane().font().pointSizeF(), 12.0);
     // The colour dialog opened on the last confirmed colour.
     QCOMPARE(w.fakes.dialogs.colorsOfferedFirst.last(), QColor(Qt::green));
 
     inSettings(w, [](QWidget *dialog) {
-        QCOMPARE(label(dialog, "sizeviewer"), QStringLiteral("11"));
-        click(dialog, "Oka");
+        QCOMPARE(label(dialog, "fontSizeLabel"), QStringLiteral("11"));
+        click(dialog, "okButton");
     });
-    QCOMPARE(w.mains2().palette().color(QPalette::Text), QColor(Qt::green));
-    QVERIFY(followsDesktop(w.mains2(), QPalette::Base));
-    QCOMPARE(w.mains2().font().family(), QStringLiteral("ＭＳ ゴシック"));
-    QCOMPARE(w.mains2().font().pointSizeF(), 11.0);
+    QCOMPARE(w.wrappingPane().palette().color(QPalette::Text), QColor(Qt::green));
+    QVERIFY(followsDesktop(w.wrappingPane(), QPalette::Base));
+    QCOMPARE(w.wrappingPane().font().family(), QStringLiteral("ＭＳ ゴシック"));
+    QCOMPARE(w.wrappingPane().font().pointSizeF(), 11.0);
 }
 
 void ToolsTest::sizeStepsStayWithinBounds()
@@ -160,24 +160,24 @@ void ToolsTest::sizeStepsStayWithinBounds()
     QStringList seen;
     inSettings(w, [&](QWidget *dialog) {
         for (int i = 0; i < 30; ++i)
-            click(dialog, "fontsizer0");
-        seen << label(dialog, "sizeviewer");
+            click(dialog, "smallerButton");
+        seen << label(dialog, "fontSizeLabel");
         for (int i = 0; i < 100; ++i)
-            click(dialog, "fontsizer1");
-        seen << label(dialog, "sizeviewer");
-        click(dialog, "Oka");
+            click(dialog, "biggerButton");
+        seen << label(dialog, "fontSizeLabel");
+        click(dialog, "okButton");
     });
     QCOMPARE(seen, (QStringList{QStringLiteral("6"), QStringLiteral("72")}));
-    QCOMPARE(w.mains().font().pointSizeF(), 72.0);
+    QCOMPARE(w.unwrappedPane().font().pointSizeF(), 72.0);
 }
 
 void ToolsTest::aboutBoxClosesOnClickOrEnterOnly()
 {
-    for (const char *target : {"Label1", "Label2", "Image1", "", "Enter"}) {
-        Form5 about;
+    for (const char *target : {"nameAndVersion", "maker", "icon", "", "Enter"}) {
+        AboutDialog about;
         about.show();
         QVERIFY(QTest::qWaitForWindowExposed(&about));
-        QCOMPARE(label(&about, "Label1"), QStringLiteral("holvas version 1.20"));
+        QCOMPARE(label(&about, "nameAndVersion"), QStringLiteral("holvas version 1.20"));
         const QImage shot = about.grab().toImage(); // a raised frame, over the picture too
         QCOMPARE(shot.pixel(0, shot.height() / 2), about.palette().color(QPalette::Light).rgb());
         QCOMPARE(shot.pixel(shot.width() - 1, shot.height() / 2), about.palette().color(QPalette::Shadow).rgb());
@@ -189,7 +189,7 @@ void ToolsTest::aboutBoxClosesOnClickOrEnterOnly()
         } else {
             QWidget *where = *target ? about.findChild<QWidget *>(QString::fromLatin1(target)) : &about;
             // Only the visible part of the picture takes clicks.
-            const bool picture = where->objectName() == QLatin1String("Image1");
+            const bool picture = where->objectName() == QLatin1String("icon");
             QTest::mouseClick(where, Qt::LeftButton, {},
                               picture ? where->mapFrom(&about, QPoint(5, 5)) : where->rect().center());
         }

@@ -33,17 +33,17 @@ void WindowTest::startsWithADocument()
     writeBytes(dir.filePath(QStringLiteral("page.htm")), "<P>\x93\xfa\x96\x7b</P>\r\nx\n");
     Window w(QStringLiteral("page.htm")); // relative to the current folder, shown as typed
     QCOMPARE(w.form->windowTitle(), QStringLiteral("page.htm - holvas"));
-    QCOMPARE(w.mains().Text(), QStringLiteral("<P>日本</P>\r\nx\n"));
-    QCOMPARE(w.mains2().Text(), w.mains().Text());
-    QCOMPARE(w.form->fileDialog().FileName, QStringLiteral("page.htm"));
-    QVERIFY(w.mains().hasFocus());
+    QCOMPARE(w.unwrappedPane().text(), QStringLiteral("<P>日本</P>\r\nx\n"));
+    QCOMPARE(w.wrappingPane().text(), w.unwrappedPane().text());
+    QCOMPARE(w.form->fileDialog().path, QStringLiteral("page.htm"));
+    QVERIFY(w.unwrappedPane().hasFocus());
     w.undo(); // both snapshots hold the loaded text
-    QCOMPARE(w.mains().Text(), QStringLiteral("<P>日本</P>\r\nx\n"));
+    QCOMPARE(w.unwrappedPane().text(), QStringLiteral("<P>日本</P>\r\nx\n"));
 
     writeBytes(dir.filePath(QStringLiteral("empty.htm")), QByteArray());
     Window empty(QStringLiteral("empty.htm"));
     QCOMPARE(empty.form->windowTitle(), QStringLiteral("empty.htm - holvas"));
-    QCOMPARE(empty.form->fileDialog().FileName, QStringLiteral("empty.htm"));
+    QCOMPARE(empty.form->fileDialog().path, QStringLiteral("empty.htm"));
 }
 
 void WindowTest::ignoresWhatCannotBeRead_data()
@@ -67,8 +67,8 @@ void WindowTest::ignoresWhatCannotBeRead()
     }
     Window w(path); // a hang here would be the failure
     QCOMPARE(w.form->windowTitle(), QStringLiteral("holvas v1.20"));
-    QCOMPARE(w.mains().Text(), QString());
-    QCOMPARE(w.form->fileDialog().FileName, QString());
+    QCOMPARE(w.unwrappedPane().text(), QString());
+    QCOMPARE(w.form->fileDialog().path, QString());
     QVERIFY(w.fakes.messages.shown.isEmpty());
 }
 
@@ -98,56 +98,56 @@ void WindowTest::menuTreeIsExactlyTheDesignedOne()
             tree << QStringLiteral("  ") + parts.join(u' ');
         }
     }
-    const QString expected = QStringLiteral(R"(files file(&F)
-  news 新規作成(&N)
-  opens 開く(&O)
-  saven 上書き保存(&S)
-  saves 名前を付けて保存(&A)
-  encodings 文字コード(&K)
-  hifun -
-  ends holvaneの終了
-edits edit(&E)
-  undo 元に戻す(&U)
-  heyfun -
-  cuts 切り取り(&T) Ctrl+X
-  copys コピー(&C) Ctrl+C
-  pattes 貼り付け(&P) Ctrl+V
-  deleatem 削除(&L) Del
-  hifo -
-  Allok 全て選択(&A) F1
-  timesnow 現在時刻(&H)
-  daysnow 今日の日付(&D)
-  oho -
-  rightturn 右端で折り返す(&W)
-html twin tag(&T)
-  bolder 1 <B>(&1) Ctrl+B
-  Itaricer 2 <I>(&2) Ctrl+I
-  under 3 <U>(&3) Ctrl+U
-  Tter 4 <TT>(&4) Ctrl+T
-  Ser 5 <S>(&5) Ctrl+S
-  Super 6 <SUP>(&6) Ctrl+P
-  Suber 7 <SUB>(&7) Ctrl+D
-  Biger 8 <BIG>(&8) Ctrl+G
-  Smaller 9 <SMALL>(&9) Ctrl+M
-  Keys A <A>(&A) Ctrl+A
-  Sampler B <FONT>(&B) Ctrl+F
-  TRTD C <TR>(&C) Ctrl+O
-  TD D <TD>(&D) Ctrl+L
-  hihi -
-  Tagerase E タグを解除(&E) Ctrl+E
-  hihihi - hidden
-  Canceler F Cancel(&F) Ctrl+N hidden
-html2 single tag(&S)
-  brs 1 <BR>(&1) Ctrl+R
-  hrs 2 <HR>(&2) Ctrl+H
-  Img 3 <IMG>(&3) Ctrl+J
-options help(&H)
-  kaku 枚数確認 Ctrl+Q
-  fonts 画面設定 Ctrl+W
-  koko -
-  versionman バージョン情報)");
+    const QString expected = QStringLiteral(R"(file file(&F)
+  file.new 新規作成(&N)
+  file.open 開く(&O)
+  file.save 上書き保存(&S)
+  file.save_as 名前を付けて保存(&A)
+  file.encoding 文字コード(&K)
+  file.separator -
+  file.quit holvaneの終了
+edit edit(&E)
+  edit.undo 元に戻す(&U)
+  edit.separator_clipboard -
+  edit.cut 切り取り(&T) Ctrl+X
+  edit.copy コピー(&C) Ctrl+C
+  edit.paste 貼り付け(&P) Ctrl+V
+  edit.delete 削除(&L) Del
+  edit.separator_select -
+  edit.select_all 全て選択(&A) F1
+  edit.insert_time 現在時刻(&H)
+  edit.insert_date 今日の日付(&D)
+  edit.separator_wrap -
+  edit.wrap 右端で折り返す(&W)
+tag twin tag(&T)
+  tag.bold 1 <B>(&1) Ctrl+B
+  tag.italic 2 <I>(&2) Ctrl+I
+  tag.underline 3 <U>(&3) Ctrl+U
+  tag.teletype 4 <TT>(&4) Ctrl+T
+  tag.strikethrough 5 <S>(&5) Ctrl+S
+  tag.superscript 6 <SUP>(&6) Ctrl+P
+  tag.subscript 7 <SUB>(&7) Ctrl+D
+  tag.big 8 <BIG>(&8) Ctrl+G
+  tag.small 9 <SMALL>(&9) Ctrl+M
+  tag.anchor A <A>(&A) Ctrl+A
+  tag.font B <FONT>(&B) Ctrl+F
+  tag.table_row C <TR>(&C) Ctrl+O
+  tag.table_cell D <TD>(&D) Ctrl+L
+  tag.separator_remove -
+  tag.remove E タグを解除(&E) Ctrl+E
+  tag.separator_cancel - hidden
+  tag.cancel F Cancel(&F) Ctrl+N hidden
+single_tag single tag(&S)
+  single_tag.line_break 1 <BR>(&1) Ctrl+R
+  single_tag.horizontal_rule 2 <HR>(&2) Ctrl+H
+  single_tag.image 3 <IMG>(&3) Ctrl+J
+help help(&H)
+  help.sheet_count 枚数確認 Ctrl+Q
+  help.display_settings 画面設定 Ctrl+W
+  help.separator_about -
+  help.about バージョン情報)");
     QCOMPARE(tree, expected.split(u'\n'));
-    QVERIFY(w.item("rightturn")->isCheckable());
+    QVERIFY(w.action("edit.wrap")->isCheckable());
 }
 
 void WindowTest::menuShortcutsWinOverThePanesOwnKeys_data()
@@ -169,7 +169,7 @@ void WindowTest::menuShortcutsWinOverThePanesOwnKeys_data()
     };
     for (const bool wrapping : {false, true})
         for (const auto &[key, expected] : rows)
-            QTest::addRow("%s %s", wrapping ? "Mains2" : "Mains", key)
+            QTest::addRow("%s %s", wrapping ? "wrappingPane" : "unwrappedPane", key)
                 << wrapping << QString::fromLatin1(key) << QString::fromLatin1(expected);
 }
 
@@ -180,17 +180,17 @@ void WindowTest::menuShortcutsWinOverThePanesOwnKeys()
     QFETCH(QString, expected);
     Window w;
     w.fakes.clipboard.content = QStringLiteral("PASTED");
-    w.item("rightturn")->setChecked(wrapping);
+    w.action("edit.wrap")->setChecked(wrapping);
     w.setUp(QStringLiteral("abc"), 1, 1);
     w.press(key);
-    QCOMPARE(w.active().Text(), expected);
+    QCOMPARE(w.active().text(), expected);
     if (expected.contains(u'<')) // the caret stands after what went in
-        QCOMPARE(w.active().SelStart(), expected.size() - 1);
+        QCOMPARE(w.active().selectionStart(), expected.size() - 1);
     if (key == QLatin1String("F1"))
-        QCOMPARE(w.active().SelText(), QStringLiteral("abc"));
+        QCOMPARE(w.active().selectedText(), QStringLiteral("abc"));
     if (key == QLatin1String("Ctrl+X")) // the menu's cut, not the pane's own
         QCOMPARE(w.fakes.clipboard.content, QStringLiteral("b"));
-    QCOMPARE((wrapping ? w.mains() : w.mains2()).Text(), QString());
+    QCOMPARE((wrapping ? w.unwrappedPane() : w.wrappingPane()).text(), QString());
 }
 
 void WindowTest::disabledItemsLeaveTheirKeysDead()
@@ -198,26 +198,26 @@ void WindowTest::disabledItemsLeaveTheirKeysDead()
     Window w;
     w.setUp(QStringLiteral("abc"), 1, 0);
     w.openEditMenu(); // nothing selected: Cut, Copy and Delete are greyed
-    QVERIFY(!w.item("cuts")->isEnabled());
-    QVERIFY(w.item("pattes")->isEnabled());
+    QVERIFY(!w.action("edit.cut")->isEnabled());
+    QVERIFY(w.action("edit.paste")->isEnabled());
 
-    w.mains().setSelLength(1);
+    w.unwrappedPane().setSelectionLength(1);
     w.fakes.clipboard.content = QStringLiteral("kept");
     for (const char *key : {"Ctrl+C", "Ctrl+X", "Del"})
         w.press(QString::fromLatin1(key));
-    QTest::keyClick(&w.mains(), Qt::Key_Delete, Qt::KeypadModifier); // the keypad's, NumLock off
+    QTest::keyClick(&w.unwrappedPane(), Qt::Key_Delete, Qt::KeypadModifier); // the keypad's, NumLock off
     QCOMPARE(w.fakes.clipboard.content, QStringLiteral("kept"));
-    QCOMPARE(w.mains().Text(), QStringLiteral("abc"));
+    QCOMPARE(w.unwrappedPane().text(), QStringLiteral("abc"));
     w.openEditMenu(); // enabled again: the keypad's Delete is the menu's too
-    QTest::keyClick(&w.mains(), Qt::Key_Delete, Qt::KeypadModifier);
-    QCOMPARE(w.mains().Text(), QStringLiteral("ac"));
+    QTest::keyClick(&w.unwrappedPane(), Qt::Key_Delete, Qt::KeypadModifier);
+    QCOMPARE(w.unwrappedPane().text(), QStringLiteral("ac"));
     QCOMPARE(w.form->undoPair().after, QStringLiteral("ac"));
-    w.mains().setText(QStringLiteral("abc"));
+    w.unwrappedPane().setText(QStringLiteral("abc"));
 
-    w.trigger("rightturn"); // Mains2 follows with nothing selected
-    w.mains2().setSelLength(1);
+    w.trigger("edit.wrap"); // the wrapping pane follows with nothing selected
+    w.wrappingPane().setSelectionLength(1);
     w.openEditMenu();
-    QVERIFY(w.item("copys")->isEnabled());
+    QVERIFY(w.action("edit.copy")->isEnabled());
     w.press(QStringLiteral("Ctrl+C"));
     QCOMPARE(w.fakes.clipboard.content, QStringLiteral("a"));
 }
@@ -226,25 +226,25 @@ void WindowTest::wrapSwitchCarriesTheText()
 {
     Window w;
     w.setUp(QStringLiteral("one\r\ntwo\nthree"), 2, 5);
-    w.trigger("rightturn");
-    QVERIFY(w.mains2().isVisible() && !w.mains().isVisible());
-    QCOMPARE(w.mains2().lineWrapMode(), QPlainTextEdit::WidgetWidth);
-    QCOMPARE(w.mains().lineWrapMode(), QPlainTextEdit::NoWrap);
+    w.trigger("edit.wrap");
+    QVERIFY(w.wrappingPane().isVisible() && !w.unwrappedPane().isVisible());
+    QCOMPARE(w.wrappingPane().lineWrapMode(), QPlainTextEdit::WidgetWidth);
+    QCOMPARE(w.unwrappedPane().lineWrapMode(), QPlainTextEdit::NoWrap);
     w.form->resize(300, 200); // the hidden pane follows the window too
     QCoreApplication::processEvents();
-    for (const EditPane *pane : {&w.mains(), &w.mains2()})
+    for (const EditPane *pane : {&w.unwrappedPane(), &w.wrappingPane()})
         QCOMPARE(pane->geometry(), QRect(QPoint(0, 0), w.form->centralWidget()->size()));
-    QCOMPARE(w.mains2().Text(), QStringLiteral("one\r\ntwo\nthree"));
-    QCOMPARE(w.mains2().SelStart(), 0);
-    QCOMPARE(w.mains2().SelLength(), 0);
+    QCOMPARE(w.wrappingPane().text(), QStringLiteral("one\r\ntwo\nthree"));
+    QCOMPARE(w.wrappingPane().selectionStart(), 0);
+    QCOMPARE(w.wrappingPane().selectionLength(), 0);
 
-    w.mains2().setFocus();
-    QTest::keyClicks(&w.mains2(), QStringLiteral("new "));
-    QCOMPARE(w.mains().Text(), QStringLiteral("one\r\ntwo\nthree")); // not kept in step while hidden
-    w.trigger("rightturn");
-    QVERIFY(!w.item("rightturn")->isChecked() && w.mains().isVisible());
-    QCOMPARE(w.mains().Text(), QStringLiteral("new one\r\ntwo\nthree"));
-    QCOMPARE(w.mains().toPlainText(), QStringLiteral("new one\ntwo\nthree"));
+    w.wrappingPane().setFocus();
+    QTest::keyClicks(&w.wrappingPane(), QStringLiteral("new "));
+    QCOMPARE(w.unwrappedPane().text(), QStringLiteral("one\r\ntwo\nthree")); // not kept in step while hidden
+    w.trigger("edit.wrap");
+    QVERIFY(!w.action("edit.wrap")->isChecked() && w.unwrappedPane().isVisible());
+    QCOMPARE(w.unwrappedPane().text(), QStringLiteral("new one\r\ntwo\nthree"));
+    QCOMPARE(w.unwrappedPane().toPlainText(), QStringLiteral("new one\ntwo\nthree"));
 }
 
 void WindowTest::tagPopupOpensOnlyOnShiftLeftReleaseOverASelection()
@@ -257,9 +257,9 @@ void WindowTest::tagPopupOpensOnlyOnShiftLeftReleaseOverASelection()
         QTimer::singleShot(50, [&] {
             if (QWidget *popup = QApplication::activePopupWidget()) {
                 ++opened;
-                cancelShown = w.item("Canceler")->isVisible() && w.item("hihihi")->isVisible();
-                QCOMPARE(popup, static_cast<QWidget *>(w.form->menu("html")));
-                w.item("Canceler")->trigger();
+                cancelShown = w.action("tag.cancel")->isVisible() && w.action("tag.separator_cancel")->isVisible();
+                QCOMPARE(popup, static_cast<QWidget *>(w.form->menu("tag")));
+                w.action("tag.cancel")->trigger();
                 popup->close();
             }
         });
@@ -273,9 +273,9 @@ void WindowTest::tagPopupOpensOnlyOnShiftLeftReleaseOverASelection()
     release(Qt::LeftButton, Qt::ShiftModifier);
     QCOMPARE(opened, 1);
     QVERIFY(cancelShown);
-    QVERIFY(!w.item("Canceler")->isVisible() && !w.item("hihihi")->isVisible());
-    QCOMPARE(w.mains().Text(), QStringLiteral("abc def"));
-    w.mains().setSelLength(0);
+    QVERIFY(!w.action("tag.cancel")->isVisible() && !w.action("tag.separator_cancel")->isVisible());
+    QCOMPARE(w.unwrappedPane().text(), QStringLiteral("abc def"));
+    w.unwrappedPane().setSelectionLength(0);
     release(Qt::LeftButton, Qt::ShiftModifier);
     QCOMPARE(opened, 1);
 }

@@ -21,24 +21,24 @@ namespace holvane::testing {
 
 struct Window {
     FakeServices fakes;
-    std::unique_ptr<Form1> form;
+    std::unique_ptr<MainWindow> form;
 
     explicit Window(const QString &argument = QString())
     {
-        form = std::make_unique<Form1>(fakes.services());
-        form->Form_Load(argument);
+        form = std::make_unique<MainWindow>(fakes.services());
+        form->openFromCommandLine(argument);
         form->show();
         QApplication::setActiveWindow(form.get());
         if (!QTest::qWaitForWindowExposed(form.get()))
             qWarning("main window not exposed");
     }
 
-    EditPane &mains() const { return *form->mains(); }
-    EditPane &mains2() const { return *form->mains2(); }
+    EditPane &unwrappedPane() const { return *form->unwrappedPane(); }
+    EditPane &wrappingPane() const { return *form->wrappingPane(); }
     EditPane &active() const { return form->activePane(); }
-    QAction *item(const char *name) const { return form->item(name); }
-    void trigger(const char *name) const { item(name)->trigger(); }
-    void undo() const { trigger("undo"); }
+    QAction *action(const char *id) const { return form->action(id); }
+    void trigger(const char *id) const { action(id)->trigger(); }
+    void undo() const { trigger("edit.undo"); }
 
     // Text in the active pane with a selection of `length` from `start`.
     void setUp(const QString &text, qsizetype start = 0, qsizetype length = 0) const
@@ -46,8 +46,8 @@ struct Window {
         EditPane &pane = active();
         pane.setText(text);
         pane.setFocus();
-        pane.setSelStart(start);
-        pane.setSelLength(length);
+        pane.setSelectionStart(start);
+        pane.setSelectionLength(length);
     }
 
     void press(const QString &key) const
@@ -56,12 +56,12 @@ struct Window {
         QTest::keyClick(&active(), combination.key(), combination.keyboardModifiers());
     }
 
-    // Opens the edit menu as a user does, so that it runs edits_Click.
+    // Opens the edit menu as a user does, so that it runs updateEditActions.
     void openEditMenu() const
     {
-        QMenu *edits = form->menu("edits");
-        edits->popup(form->mapToGlobal(QPoint(10, 10)));
-        edits->hide();
+        QMenu *edit = form->menu("edit");
+        edit->popup(form->mapToGlobal(QPoint(10, 10)));
+        edit->hide();
     }
 
     // A mouse button released over the active pane.

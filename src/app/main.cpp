@@ -14,13 +14,13 @@ int main(int argc, char *argv[])
     holvane::SystemClock clock;
     holvane::QtBeeper beeper;
     holvane::QtMessageBoxes messages;
-    holvane::Form1 window({dialogs, clipboard, clock, beeper, messages});
+    holvane::MainWindow window({dialogs, clipboard, clock, beeper, messages});
 
     // The argument is the whole text after the program's name; the shell has
     // already split it at blanks, so the pieces are joined again.
     QStringList arguments = QApplication::arguments();
     arguments.removeFirst();
-    window.Form_Load(arguments.join(u' '));
+    window.openFromCommandLine(arguments.join(u' '));
     window.show();
     return QApplication::exec();
 }

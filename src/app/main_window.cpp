@@ -26,10 +26,10 @@ const QString kFileFilter = QStringLiteral("html file|*.htm;*.html|text file|*.t
 
 } // namespace
 
-Form1::Form1(Services services, QWidget *parent)
-    : QMainWindow(parent), m_services(services), CD(services.dialogs, kFileFilter)
+MainWindow::MainWindow(Services services, QWidget *parent)
+    : QMainWindow(parent), m_services(services), m_fileDialog(services.dialogs, kFileFilter)
 {
-    setObjectName(QStringLiteral("Form1"));
+    setObjectName(QStringLiteral("mainWindow"));
     setWindowTitle(kStartCaption);
     setWindowIcon(QIcon(QStringLiteral(":/holvane/holvane.ico")));
 
@@ -38,36 +38,38 @@ Form1::Form1(Services services, QWidget *parent)
     setCentralWidget(client);
     client->installEventFilter(this);
 
-    Mains = new EditPane(QStringLiteral("Mains"), EditPane::Wrap::None, client);
-    Mains2 = new EditPane(QStringLiteral("Mains2"), EditPane::Wrap::AtRightEdge, client);
-    Mains2->hide();
-    setTabOrder(Mains, Mains2);
-    Mains->setFocus();
+    m_unwrappedPane = new EditPane(QStringLiteral("unwrappedPane"), EditPane::Wrap::None, client);
+    m_wrappingPane = new EditPane(QStringLiteral("wrappingPane"), EditPane::Wrap::AtRightEdge, client);
+    m_wrappingPane->hide();
+    // What a screen reader says for each pane, in the words of the menu.
+    m_unwrappedPane->setAccessibleName(QStringLiteral("本文"));
+    m_wrappingPane->setAccessibleName(QStringLiteral("本文 (右端で折り返す)"));
+    setTabOrder(m_unwrappedPane, m_wrappingPane);
+    m_unwrappedPane->setFocus();
 
-    connect(Mains, &EditPane::keyDown, this, &Form1::Mains_KeyDown);
-    connect(Mains, &EditPane::keyUp, this, &Form1::Mains_KeyUp);
-    connect(Mains2, &EditPane::keyDown, this, &Form1::Mains2_KeyDown);
-    connect(Mains2, &EditPane::keyUp, this, &Form1::Mains2_KeyUp);
-    connect(Mains, &EditPane::mouseUp, this,
-            [this](Qt::MouseButton b, Qt::KeyboardModifiers m, QPoint at) { paneMouseUp(*Mains, b, m, at); });
-    connect(Mains2, &EditPane::mouseUp, this,
-            [this](Qt::MouseButton b, Qt::KeyboardModifiers m, QPoint at) { paneMouseUp(*Mains2, b, m, at); });
+    for (EditPane *pane : {m_unwrappedPane, m_wrappingPane}) {
+        // Keys record the undo snapshots: the text before a key goes down and after it comes up.
+        connect(pane, &EditPane::keyDown, this, [this, pane] { m_undo.before = pane->text(); });
+        connect(pane, &EditPane::keyUp, this, [this, pane] { m_undo.after = pane->text(); });
+        connect(pane, &EditPane::mouseUp, this,
+                [this, pane](Qt::MouseButton b, Qt::KeyboardModifiers m, QPoint at) { offerTagMenu(*pane, b, m, at); });
+    }
 
     buildMenus();
 }
 
-Form1::~Form1() = default;
+MainWindow::~MainWindow() = default;
 
-void Form1::Form_Load(const QString &argument)
+void MainWindow::openFromCommandLine(const QString &argument)
 {
     if (!argument.isEmpty() && loadDocument(argument, false)) {
         setDocumentCaption(argument);
-        CD.FileName = argument;
+        m_fileDialog.path = argument;
     }
     resize(twips(kStartWidthTwips, this), twips(kStartHeightTwips, this));
 }
 
-void Form1::showEvent(QShowEvent *event)
+void MainWindow::showEvent(QShowEvent *event)
 {
     QMainWindow::showEvent(event);
     if (m_shownOnce)
@@ -86,105 +88,100 @@ void Form1::showEvent(QShowEvent *event)
     });
 }
 
-bool Form1::eventFilter(QObject *watched, QEvent *event)
+bool MainWindow::eventFilter(QObject *watched, QEvent *event)
 {
     if (watched == centralWidget() && event->type() == QEvent::Resize)
-        Form_Resize();
+        layOutPanes();
     return QMainWindow::eventFilter(watched, event);
 }
 
-void Form1::Form_Resize()
+void MainWindow::layOutPanes()
 {
     const QSize client = centralWidget()->size();
-    Mains->setGeometry(0, 0, client.width(), client.height());
-    Mains2->setGeometry(0, 0, client.width(), client.height());
+    m_unwrappedPane->setGeometry(0, 0, client.width(), client.height());
+    m_wrappingPane->setGeometry(0, 0, client.width(), client.height());
 }
 
-void Form1::ends_Click()
+void MainWindow::quit()
 {
     close();
     QCoreApplication::quit();
 }
 
-EditPane &Form1::activePane() const
+EditPane &MainWindow::activePane() const
 {
-    return item("rightturn")->isChecked() ? *Mains2 : *Mains;
+    return action("edit.wrap")->isChecked() ? *m_wrappingPane : *m_unwrappedPane;
 }
 
-void Form1::editActivePane(const std::function<void(EditPane &)> &change)
+void MainWindow::editActivePane(const std::function<void(EditPane &)> &change)
 {
     EditPane &pane = activePane();
     // A composition still open in the input method is committed first, so
     // that the command neither drops it nor finds it typed twice later.
     QGuiApplication::inputMethod()->commit();
-    m_undo.before = pane.Text();
+    m_undo.before = pane.text();
     change(pane);
-    m_undo.after = pane.Text();
+    m_undo.after = pane.text();
 }
 
-void Form1::Mains_KeyDown() { m_undo.before = Mains->Text(); }
-void Form1::Mains_KeyUp() { m_undo.after = Mains->Text(); }
-void Form1::Mains2_KeyDown() { m_undo.before = Mains2->Text(); }
-void Form1::Mains2_KeyUp() { m_undo.after = Mains2->Text(); }
-
-void Form1::undo_Click()
+void MainWindow::undo()
 {
     QGuiApplication::inputMethod()->commit();
     m_undo.restoreInto(activePane());
 }
 
-void Form1::rightturn_Click()
+void MainWindow::toggleWrap()
 {
-    QAction *wrap = item("rightturn");
+    QAction *wrap = action("edit.wrap");
     wrap->setChecked(!wrap->isChecked());
 }
 
-void Form1::showPaneForWrapState(bool wrapping)
+void MainWindow::showPaneForWrapState(bool wrapping)
 {
-    EditPane *from = wrapping ? Mains : Mains2;
-    EditPane *to = wrapping ? Mains2 : Mains;
+    EditPane *from = wrapping ? m_unwrappedPane : m_wrappingPane;
+    EditPane *to = wrapping ? m_wrappingPane : m_unwrappedPane;
     const bool hadFocus = from->hasFocus();
-    to->setText(from->Text());
+    to->setText(from->text());
     to->show();
     from->hide();
     if (hadFocus)
         to->setFocus();
 }
 
-void Form1::paneMouseUp(EditPane &pane, Qt::MouseButton button, Qt::KeyboardModifiers modifiers, QPoint at)
+void MainWindow::offerTagMenu(EditPane &pane, Qt::MouseButton button, Qt::KeyboardModifiers modifiers, QPoint at)
 {
-    if (pane.SelText().isEmpty() || button != Qt::LeftButton || modifiers != Qt::ShiftModifier)
+    if (pane.selectedText().isEmpty() || button != Qt::LeftButton || modifiers != Qt::ShiftModifier)
         return;
-    item("hihihi")->setVisible(true);
-    item("Canceler")->setVisible(true);
-    menu("html")->exec(at);
-    item("hihihi")->setVisible(false);
-    item("Canceler")->setVisible(false);
+    action("tag.separator_cancel")->setVisible(true);
+    action("tag.cancel")->setVisible(true);
+    menu("tag")->exec(at);
+    action("tag.separator_cancel")->setVisible(false);
+    action("tag.cancel")->setVisible(false);
 }
 
-void Form1::edits_Click()
+void MainWindow::updateEditActions()
 {
-    const bool selected = !activePane().SelText().isEmpty();
-    for (const char *name : {"deleatem", "copys", "cuts"})
-        item(name)->setEnabled(selected);
+    const bool selected = !activePane().selectedText().isEmpty();
+    for (const char *id : {"edit.delete", "edit.copy", "edit.cut"})
+        action(id)->setEnabled(selected);
 }
 
-void Form1::kaku_Click()
+void MainWindow::showSheetCount()
 {
-    Form4 dialog(activePane().Text(), this);
+    SheetCountDialog dialog(activePane().text(), this);
     dialog.exec();
 }
 
-void Form1::fonts_Click()
+void MainWindow::showDisplaySettings()
 {
-    if (!m_form3)
-        m_form3 = new Form3(m_services.dialogs, {Mains, Mains2}, this);
-    m_form3->exec();
+    if (!m_displaySettings)
+        m_displaySettings = new DisplaySettingsDialog(m_services.dialogs, {m_unwrappedPane, m_wrappingPane}, this);
+    m_displaySettings->exec();
 }
 
-void Form1::versionman_Click()
+void MainWindow::showAbout()
 {
-    Form5 dialog(this);
+    AboutDialog dialog(this);
     dialog.exec();
 }
 

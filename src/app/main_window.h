@@ -16,7 +16,7 @@ class QMenu;
 namespace holvane {
 
 class EditPane;
-class Form3;
+class DisplaySettingsDialog;
 struct PairedTag;
 struct SingleTag;
 
@@ -29,55 +29,53 @@ struct DocumentFormat {
 };
 
 // The editor's main window: the two panes, the menu bar and every command.
-class Form1 : public QMainWindow {
+class MainWindow : public QMainWindow {
     Q_OBJECT
 public:
-    explicit Form1(Services services, QWidget *parent = nullptr);
-    ~Form1() override;
+    explicit MainWindow(Services services, QWidget *parent = nullptr);
+    ~MainWindow() override;
 
     // Start-up: reads the document named by the command-line argument.
-    void Form_Load(const QString &argument);
+    void openFromCommandLine(const QString &argument);
 
     EditPane &activePane() const;
-    EditPane *mains() const { return Mains; }
-    EditPane *mains2() const { return Mains2; }
+    EditPane *unwrappedPane() const { return m_unwrappedPane; }
+    EditPane *wrappingPane() const { return m_wrappingPane; }
     const UndoPair &undoPair() const { return m_undo; }
-    const CommonDialog &fileDialog() const { return CD; }
-    QAction *item(const char *name) const { return m_items.value(QByteArray(name)); }
-    QMenu *menu(const char *name) const { return m_menus.value(QByteArray(name)); }
+    const StandardDialogs &fileDialog() const { return m_fileDialog; }
+    // Menu items and menus by their stable ids ("file.save_as", "edit.wrap",
+    // "tag.bold"; menus "file", "edit", "tag"...), which are also their objectNames.
+    QAction *action(const char *id) const { return m_actions.value(QByteArray(id)); }
+    QMenu *menu(const char *id) const { return m_menus.value(QByteArray(id)); }
 
     // File commands.
-    void news_Click();
-    void opens_Click() { opener(); }
-    void saven_Click() { saver2(); }
-    void saves_Click() { saver(); }
-    void ends_Click();
+    void newDocument();
+    void openDocument();
+    void saveDocument(); // under the current name; asks for one where there is none
+    void saveDocumentAs();
+    void quit();
 
     // Edit menu.
-    void edits_Click();
-    void undo_Click();
-    void cuts_Click();
-    void copys_Click();
-    void pattes_Click();
-    void deleatem_Click();
-    void Allok_Click();
-    void timesnow_Click();
-    void daysnow_Click();
-    void rightturn_Click();
+    void updateEditActions();
+    void undo();
+    void cut();
+    void copy();
+    void paste();
+    void deleteSelected();
+    void selectAll();
+    void insertTime();
+    void insertDate();
+    void toggleWrap();
 
     // Markup commands, one behaviour for every row of their tables.
-    void pairedTag_Click(const PairedTag &tag);
-    void singleTag_Click(const SingleTag &tag);
-    void Tagerase_Click();
+    void wrapInTag(const PairedTag &tag);
+    void insertTag(const SingleTag &tag);
+    void removeTags();
 
     // Tools.
-    void kaku_Click();
-    void fonts_Click();
-    void versionman_Click();
-
-    void opener();
-    void saver();
-    void saver2();
+    void showSheetCount();
+    void showDisplaySettings();
+    void showAbout();
 
     // The file menu's 文字コード(&K): read the file again in another encoding
     // (a wrong guess), or write the next save in another one (a conversion).
@@ -91,16 +89,12 @@ protected:
     void showEvent(QShowEvent *event) override;
 
 private:
-    void Form_Resize();
+    void layOutPanes();
     void showPaneForWrapState(bool wrapping);
     void buildMenus();
     void buildEncodingMenu(QMenu *files);
     void showEncodingChecks();
-    void Mains_KeyDown();
-    void Mains_KeyUp();
-    void Mains2_KeyDown();
-    void Mains2_KeyUp();
-    void paneMouseUp(EditPane &pane, Qt::MouseButton button, Qt::KeyboardModifiers modifiers, QPoint at);
+    void offerTagMenu(EditPane &pane, Qt::MouseButton button, Qt::KeyboardModifiers modifiers, QPoint at);
 
     // Every editing command: snapshot, change the active pane, snapshot.
     void editActivePane(const std::function<void(EditPane &)> &change);
@@ -114,9 +108,9 @@ private:
     void tellAboutKeptBytes(const QString &path, qsizetype count);
 
     Services m_services;
-    CommonDialog CD;
-    EditPane *Mains = nullptr;
-    EditPane *Mains2 = nullptr;
+    StandardDialogs m_fileDialog;
+    EditPane *m_unwrappedPane = nullptr;
+    EditPane *m_wrappingPane = nullptr;
     UndoPair m_undo;
     DocumentFormat m_format; // what the next save writes
     // The document as last read or written, to tell whether it was edited
@@ -126,9 +120,9 @@ private:
         DocumentFormat format;
         QString text;
     } m_onDisk;
-    QHash<QByteArray, QAction *> m_items;
+    QHash<QByteArray, QAction *> m_actions;
     QHash<QByteArray, QMenu *> m_menus;
-    Form3 *m_form3 = nullptr;
+    DisplaySettingsDialog *m_displaySettings = nullptr;
     QString m_pendingNotice; // shown once the window is on screen
     bool m_shownOnce = false;
 };

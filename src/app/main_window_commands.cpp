@@ -6,54 +6,54 @@
 
 namespace holvane {
 
-void Form1::pairedTag_Click(const PairedTag &tag)
+void MainWindow::wrapInTag(const PairedTag &tag)
 {
     editActivePane([&](EditPane &pane) { wrapSelection(pane, tag); });
 }
 
-void Form1::singleTag_Click(const SingleTag &tag)
+void MainWindow::insertTag(const SingleTag &tag)
 {
     editActivePane([&](EditPane &pane) { insertSingleTag(pane, tag); });
 }
 
-void Form1::Tagerase_Click()
+void MainWindow::removeTags()
 {
     editActivePane([](EditPane &pane) { removeTagPair(pane); });
 }
 
-void Form1::cuts_Click()
+void MainWindow::cut()
 {
     editActivePane([this](EditPane &pane) { cutSelection(pane, m_services.clipboard); });
 }
 
-void Form1::copys_Click()
+void MainWindow::copy()
 {
     editActivePane([this](EditPane &pane) { copySelection(pane, m_services.clipboard); });
 }
 
-void Form1::pattes_Click()
+void MainWindow::paste()
 {
     editActivePane([this](EditPane &pane) { pasteClipboard(pane, m_services.clipboard); });
 }
 
-void Form1::deleatem_Click()
+void MainWindow::deleteSelected()
 {
     editActivePane([](EditPane &pane) { deleteSelection(pane); });
 }
 
-void Form1::Allok_Click()
+void MainWindow::selectAll()
 {
-    selectAll(activePane()); // selecting changes no text: no snapshots
+    holvane::selectAll(activePane()); // selecting changes no text: no snapshots
 }
 
-void Form1::timesnow_Click()
+void MainWindow::insertTime()
 {
-    editActivePane([this](EditPane &pane) { insertTime(pane, m_services.clock.now()); });
+    editActivePane([this](EditPane &pane) { holvane::insertTime(pane, m_services.clock.now()); });
 }
 
-void Form1::daysnow_Click()
+void MainWindow::insertDate()
 {
-    editActivePane([this](EditPane &pane) { insertDate(pane, m_services.clock.now()); });
+    editActivePane([this](EditPane &pane) { holvane::insertDate(pane, m_services.clock.now()); });
 }
 
 } // namespace holvane

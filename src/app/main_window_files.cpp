@@ -40,14 +40,14 @@ bool agrees(const DeclaredCharset &declared, Encoding encoding)
 
 } // namespace
 
-void Form1::setDocumentCaption(const QString &path)
+void MainWindow::setDocumentCaption(const QString &path)
 {
     const QString encoding =
         m_format.encoding == Encoding::Cp932 ? QString() : QStringLiteral(" [%1]").arg(encodingName(m_format.encoding));
     setWindowTitle(path + encoding + QStringLiteral(" - holvas"));
 }
 
-void Form1::tellAboutKeptBytes(const QString &path, qsizetype count)
+void MainWindow::tellAboutKeptBytes(const QString &path, qsizetype count)
 {
     const QString notice = QStringLiteral("「%1」には %2 として読めないバイトが %3 個ありました。\n"
                                           "それらのバイトはそのまま保たれ、保存するとそのまま書き戻されます。")
@@ -58,7 +58,7 @@ void Form1::tellAboutKeptBytes(const QString &path, qsizetype count)
         m_pendingNotice = notice;
 }
 
-bool Form1::loadDocument(const QString &path, bool reportFailure, std::optional<Encoding> forced)
+bool MainWindow::loadDocument(const QString &path, bool reportFailure, std::optional<Encoding> forced)
 {
     ReadOutcome read = readDocument(path, forced);
     if (!read.document) {
@@ -66,18 +66,18 @@ bool Form1::loadDocument(const QString &path, bool reportFailure, std::optional<
             m_services.messages.error(this, QStringLiteral("「%1」を開けませんでした。\n理由: %2").arg(path, read.error));
         return false;
     }
-    Mains->setText(read.document->text);
-    Mains2->setText(Mains->Text());
-    m_undo.after = Mains->Text();
-    m_undo.before = Mains->Text();
+    m_unwrappedPane->setText(read.document->text);
+    m_wrappingPane->setText(m_unwrappedPane->text());
+    m_undo.after = m_unwrappedPane->text();
+    m_undo.before = m_unwrappedPane->text();
     m_format = {read.document->encoding, read.document->byteOrderMark};
-    m_onDisk = {path, m_format, Mains->Text()};
+    m_onDisk = {path, m_format, m_unwrappedPane->text()};
     if (read.document->keptBytes > 0)
         tellAboutKeptBytes(path, read.document->keptBytes);
     return true;
 }
 
-QByteArray Form1::bytesToWrite(const QString &text, const EncodeResult &encoded) const
+QByteArray MainWindow::bytesToWrite(const QString &text, const EncodeResult &encoded) const
 {
     const bool unedited = !m_onDisk.path.isEmpty() && m_onDisk.format == m_format && m_onDisk.text == text;
     if (unedited && encoded.unencodable.empty())
@@ -86,7 +86,7 @@ QByteArray Form1::bytesToWrite(const QString &text, const EncodeResult &encoded)
     return encoded.bytes;
 }
 
-void Form1::warnAboutDeclaredCharset(const QString &text)
+void MainWindow::warnAboutDeclaredCharset(const QString &text)
 {
     const auto declared = declaredCharset(text);
     if (!declared || agrees(*declared, m_format.encoding))
@@ -97,10 +97,10 @@ void Form1::warnAboutDeclaredCharset(const QString &text)
                   .arg(declared->label, encodingName(m_format.encoding)));
 }
 
-bool Form1::writeActivePane(const QString &path)
+bool MainWindow::writeActivePane(const QString &path)
 {
     QGuiApplication::inputMethod()->commit();
-    const QString text = activePane().Text();
+    const QString text = activePane().text();
     // Encoded once: the bytes with references are only written if the user agrees.
     const EncodeResult encoded =
         encodeDocument(text, m_format.encoding, m_format.byteOrderMark, UnencodablePolicy::CharacterReference);
@@ -117,50 +117,50 @@ bool Form1::writeActivePane(const QString &path)
     return true;
 }
 
-void Form1::opener()
+void MainWindow::openDocument()
 {
-    const QString previous = CD.FileName;
-    if (!CD.ShowOpen(this))
+    const QString previous = m_fileDialog.path;
+    if (!m_fileDialog.askOpenPath(this))
         return;
-    if (!loadDocument(CD.FileName, true)) {
-        CD.FileName = previous;
+    if (!loadDocument(m_fileDialog.path, true)) {
+        m_fileDialog.path = previous;
         return;
     }
-    setDocumentCaption(CD.FileName);
+    setDocumentCaption(m_fileDialog.path);
 }
 
-void Form1::saver()
+void MainWindow::saveDocumentAs()
 {
-    const QString previous = CD.FileName;
-    if (!CD.ShowSave(this))
+    const QString previous = m_fileDialog.path;
+    if (!m_fileDialog.askSavePath(this))
         return;
-    if (!writeActivePane(CD.FileName)) {
-        CD.FileName = previous;
+    if (!writeActivePane(m_fileDialog.path)) {
+        m_fileDialog.path = previous;
         return;
     }
-    setDocumentCaption(CD.FileName);
+    setDocumentCaption(m_fileDialog.path);
 }
 
-void Form1::saver2()
+void MainWindow::saveDocument()
 {
-    if (CD.FileName.isEmpty()) {
-        saver();
+    if (m_fileDialog.path.isEmpty()) {
+        saveDocumentAs();
         return;
     }
-    if (writeActivePane(CD.FileName))
-        setDocumentCaption(CD.FileName);
+    if (writeActivePane(m_fileDialog.path))
+        setDocumentCaption(m_fileDialog.path);
 }
 
-void Form1::news_Click()
+void MainWindow::newDocument()
 {
     m_services.beeper.beep();
-    Form2 confirmation(this);
+    NewDocumentDialog confirmation(this);
     if (confirmation.exec() != QDialog::Accepted)
         return;
-    Mains->setText(QString());
-    Mains2->setText(QString());
+    m_unwrappedPane->setText(QString());
+    m_wrappingPane->setText(QString());
     setWindowTitle(QStringLiteral("holvane"));
-    CD.FileName.clear();
+    m_fileDialog.path.clear();
     m_format = {};
     m_onDisk = {};
 }

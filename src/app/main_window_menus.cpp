@@ -11,7 +11,7 @@
 namespace holvane {
 namespace {
 
-using Handler = void (Form1::*)();
+using Handler = void (MainWindow::*)();
 
 enum class Row {
     Menu,       // a top-level menu
@@ -24,7 +24,7 @@ enum class Row {
 
 struct MenuRow {
     Row kind;
-    const char *name;
+    const char *id; // the stable id, also the objectName
     const char *caption = "";
     const char *shortcut = "";
     Handler handler = nullptr;
@@ -32,63 +32,63 @@ struct MenuRow {
 };
 
 const MenuRow kMenuBar[] = {
-    {Row::Menu, "files", "file(&F)"},
-    {Row::Item, "news", "新規作成(&N)", "", &Form1::news_Click},
-    {Row::Item, "opens", "開く(&O)", "", &Form1::opens_Click},
-    {Row::Item, "saven", "上書き保存(&S)", "", &Form1::saven_Click},
-    {Row::Item, "saves", "名前を付けて保存(&A)", "", &Form1::saves_Click},
-    {Row::Encodings, "encodings"},
-    {Row::Separator, "hifun"},
-    {Row::Item, "ends", "holvaneの終了", "", &Form1::ends_Click},
+    {Row::Menu, "file", "file(&F)"},
+    {Row::Item, "file.new", "新規作成(&N)", "", &MainWindow::newDocument},
+    {Row::Item, "file.open", "開く(&O)", "", &MainWindow::openDocument},
+    {Row::Item, "file.save", "上書き保存(&S)", "", &MainWindow::saveDocument},
+    {Row::Item, "file.save_as", "名前を付けて保存(&A)", "", &MainWindow::saveDocumentAs},
+    {Row::Encodings, "file.encoding"},
+    {Row::Separator, "file.separator"},
+    {Row::Item, "file.quit", "holvaneの終了", "", &MainWindow::quit},
 
-    {Row::Menu, "edits", "edit(&E)"},
-    {Row::Item, "undo", "元に戻す(&U)", "", &Form1::undo_Click},
-    {Row::Separator, "heyfun"},
-    {Row::Item, "cuts", "切り取り(&T)", "Ctrl+X", &Form1::cuts_Click},
-    {Row::Item, "copys", "コピー(&C)", "Ctrl+C", &Form1::copys_Click},
-    {Row::Item, "pattes", "貼り付け(&P)", "Ctrl+V", &Form1::pattes_Click},
-    {Row::Item, "deleatem", "削除(&L)", "Del", &Form1::deleatem_Click},
-    {Row::Separator, "hifo"},
-    {Row::Item, "Allok", "全て選択(&A)", "F1", &Form1::Allok_Click},
-    {Row::Item, "timesnow", "現在時刻(&H)", "", &Form1::timesnow_Click},
-    {Row::Item, "daysnow", "今日の日付(&D)", "", &Form1::daysnow_Click},
-    {Row::Separator, "oho"},
-    {Row::Item, "rightturn", "右端で折り返す(&W)"}, // checkable; see buildMenus
+    {Row::Menu, "edit", "edit(&E)"},
+    {Row::Item, "edit.undo", "元に戻す(&U)", "", &MainWindow::undo},
+    {Row::Separator, "edit.separator_clipboard"},
+    {Row::Item, "edit.cut", "切り取り(&T)", "Ctrl+X", &MainWindow::cut},
+    {Row::Item, "edit.copy", "コピー(&C)", "Ctrl+C", &MainWindow::copy},
+    {Row::Item, "edit.paste", "貼り付け(&P)", "Ctrl+V", &MainWindow::paste},
+    {Row::Item, "edit.delete", "削除(&L)", "Del", &MainWindow::deleteSelected},
+    {Row::Separator, "edit.separator_select"},
+    {Row::Item, "edit.select_all", "全て選択(&A)", "F1", &MainWindow::selectAll},
+    {Row::Item, "edit.insert_time", "現在時刻(&H)", "", &MainWindow::insertTime},
+    {Row::Item, "edit.insert_date", "今日の日付(&D)", "", &MainWindow::insertDate},
+    {Row::Separator, "edit.separator_wrap"},
+    {Row::Item, "edit.wrap", "右端で折り返す(&W)"}, // checkable; see buildMenus
 
-    {Row::Menu, "html", "twin tag(&T)"},
+    {Row::Menu, "tag", "twin tag(&T)"},
     {Row::PairedTags, "pairedTags"},
-    {Row::Separator, "hihi"},
-    {Row::Item, "Tagerase", "E タグを解除(&E)", "Ctrl+E", &Form1::Tagerase_Click},
-    {Row::Separator, "hihihi", "", "", nullptr, true},
-    {Row::Item, "Canceler", "F Cancel(&F)", "Ctrl+N", nullptr, true},
+    {Row::Separator, "tag.separator_remove"},
+    {Row::Item, "tag.remove", "E タグを解除(&E)", "Ctrl+E", &MainWindow::removeTags},
+    {Row::Separator, "tag.separator_cancel", "", "", nullptr, true},
+    {Row::Item, "tag.cancel", "F Cancel(&F)", "Ctrl+N", nullptr, true},
 
-    {Row::Menu, "html2", "single tag(&S)"},
+    {Row::Menu, "single_tag", "single tag(&S)"},
     {Row::SingleTags, "singleTags"},
 
-    {Row::Menu, "options", "help(&H)"},
-    {Row::Item, "kaku", "枚数確認", "Ctrl+Q", &Form1::kaku_Click},
-    {Row::Item, "fonts", "画面設定", "Ctrl+W", &Form1::fonts_Click},
-    {Row::Separator, "koko"},
-    {Row::Item, "versionman", "バージョン情報", "", &Form1::versionman_Click},
+    {Row::Menu, "help", "help(&H)"},
+    {Row::Item, "help.sheet_count", "枚数確認", "Ctrl+Q", &MainWindow::showSheetCount},
+    {Row::Item, "help.display_settings", "画面設定", "Ctrl+W", &MainWindow::showDisplaySettings},
+    {Row::Separator, "help.separator_about"},
+    {Row::Item, "help.about", "バージョン情報", "", &MainWindow::showAbout},
 };
 
 } // namespace
 
-void Form1::buildMenus()
+void MainWindow::buildMenus()
 {
     QList<QKeySequence> reserved;
     QMenu *current = nullptr;
 
-    auto addItem = [&](const char *name, const char *caption, const char *shortcut, bool hidden) {
+    auto addItem = [&](const char *id, const char *caption, const char *shortcut, bool hidden) {
         QAction *action = current->addAction(QString::fromUtf8(caption));
-        action->setObjectName(QString::fromLatin1(name));
+        action->setObjectName(QString::fromLatin1(id));
         if (*shortcut) {
             const QKeySequence key(QString::fromLatin1(shortcut), QKeySequence::PortableText);
             action->setShortcut(key);
             reserved << key;
         }
         action->setVisible(!hidden);
-        m_items.insert(QByteArray(name), action);
+        m_actions.insert(QByteArray(id), action);
         return action;
     };
 
@@ -96,45 +96,45 @@ void Form1::buildMenus()
         switch (row.kind) {
         case Row::Menu:
             current = menuBar()->addMenu(QString::fromUtf8(row.caption));
-            current->setObjectName(QString::fromLatin1(row.name));
-            m_menus.insert(QByteArray(row.name), current);
+            current->setObjectName(QString::fromLatin1(row.id));
+            m_menus.insert(QByteArray(row.id), current);
             break;
         case Row::Separator: {
             QAction *separator = current->addSeparator();
-            separator->setObjectName(QString::fromLatin1(row.name));
+            separator->setObjectName(QString::fromLatin1(row.id));
             separator->setVisible(!row.hidden);
-            m_items.insert(QByteArray(row.name), separator);
+            m_actions.insert(QByteArray(row.id), separator);
             break;
         }
         case Row::Item: {
-            QAction *action = addItem(row.name, row.caption, row.shortcut, row.hidden);
+            QAction *action = addItem(row.id, row.caption, row.shortcut, row.hidden);
             if (row.handler)
                 connect(action, &QAction::triggered, this, row.handler);
             break;
         }
         case Row::PairedTags:
             for (const PairedTag &tag : kPairedTags)
-                connect(addItem(tag.item, tag.caption, tag.shortcut, false), &QAction::triggered, this,
-                        [this, &tag] { pairedTag_Click(tag); });
+                connect(addItem(tag.id, tag.caption, tag.shortcut, false), &QAction::triggered, this,
+                        [this, &tag] { wrapInTag(tag); });
             break;
         case Row::Encodings:
             buildEncodingMenu(current);
             break;
         case Row::SingleTags:
             for (const SingleTag &tag : kSingleTags)
-                connect(addItem(tag.item, tag.caption, tag.shortcut, false), &QAction::triggered, this,
-                        [this, &tag] { singleTag_Click(tag); });
+                connect(addItem(tag.id, tag.caption, tag.shortcut, false), &QAction::triggered, this,
+                        [this, &tag] { insertTag(tag); });
             break;
         }
     }
 
-    QAction *wrap = item("rightturn");
+    QAction *wrap = action("edit.wrap");
     wrap->setCheckable(true);
-    connect(wrap, &QAction::toggled, this, &Form1::showPaneForWrapState);
-    connect(menu("edits"), &QMenu::aboutToShow, this, &Form1::edits_Click);
+    connect(wrap, &QAction::toggled, this, &MainWindow::showPaneForWrapState);
+    connect(menu("edit"), &QMenu::aboutToShow, this, &MainWindow::updateEditActions);
 
-    Mains->setReservedKeys(reserved);
-    Mains2->setReservedKeys(reserved);
+    m_unwrappedPane->setReservedKeys(reserved);
+    m_wrappingPane->setReservedKeys(reserved);
 }
 
 } // namespace holvane

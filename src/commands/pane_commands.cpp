@@ -12,59 +12,59 @@ namespace holvane {
 
 void wrapSelection(EditPane &pane, const PairedTag &tag)
 {
-    const QString selected = pane.SelText();
+    const QString selected = pane.selectedText();
     if (selected.isEmpty())
         return;
-    pane.setSelText(QString::fromUtf8(tag.opening) + selected + QString::fromUtf8(tag.closing));
+    pane.replaceSelection(QString::fromUtf8(tag.opening) + selected + QString::fromUtf8(tag.closing));
 }
 
 void insertSingleTag(EditPane &pane, const SingleTag &tag)
 {
-    pane.setSelText(QString::fromUtf8(tag.text));
+    pane.replaceSelection(QString::fromUtf8(tag.text));
 }
 
 void removeTagPair(EditPane &pane)
 {
-    if (const auto kept = textBetweenFirstTags(pane.SelText()))
-        pane.setSelText(*kept);
+    if (const auto kept = textBetweenFirstTags(pane.selectedText()))
+        pane.replaceSelection(*kept);
 }
 
 void copySelection(const EditPane &pane, Clipboard &clipboard)
 {
-    clipboard.setText(pane.SelText());
+    clipboard.setText(pane.selectedText());
 }
 
 void cutSelection(EditPane &pane, Clipboard &clipboard)
 {
-    clipboard.setText(pane.SelText());
-    pane.setSelText(QString());
+    clipboard.setText(pane.selectedText());
+    pane.replaceSelection(QString());
 }
 
 void pasteClipboard(EditPane &pane, const Clipboard &clipboard)
 {
-    pane.setSelText(PaneText::withOwnLineEnds(clipboard.text()));
+    pane.replaceSelection(PaneText::withOwnLineEnds(clipboard.text()));
 }
 
 void deleteSelection(EditPane &pane)
 {
-    if (!pane.SelText().isEmpty())
-        pane.setSelText(QString());
+    if (!pane.selectedText().isEmpty())
+        pane.replaceSelection(QString());
 }
 
 void selectAll(EditPane &pane)
 {
-    pane.setSelStart(0);
-    pane.setSelLength(pane.Text().size());
+    pane.setSelectionStart(0);
+    pane.setSelectionLength(pane.text().size());
 }
 
 void insertTime(EditPane &pane, const QDateTime &now)
 {
-    pane.setSelText(timeText(now.time(), QLocale()));
+    pane.replaceSelection(timeText(now.time(), QLocale()));
 }
 
 void insertDate(EditPane &pane, const QDateTime &now)
 {
-    pane.setSelText(dateText(now.date()));
+    pane.replaceSelection(dateText(now.date()));
 }
 
 } // namespace holvane

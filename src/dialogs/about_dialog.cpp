@@ -31,22 +31,23 @@ protected:
 
 } // namespace
 
-Form5::Form5(QWidget *parent)
-    : FixedDialog(QStringLiteral("Form5"), QString(), 3210, 1065, parent, Qt::FramelessWindowHint)
+AboutDialog::AboutDialog(QWidget *parent)
+    : FixedDialog(QStringLiteral("aboutDialog"), QString(), 3210, 1065, parent, Qt::FramelessWindowHint)
 {
     // The picture is bigger than the part of the box it covers; the box
     // clips it on the left, at the top and at the bottom.
     auto *image = new QLabel(this);
-    image->setObjectName(QStringLiteral("Image1"));
+    image->setObjectName(QStringLiteral("icon"));
+    image->setAccessibleName(QStringLiteral("holvas のアイコン"));
     image->setScaledContents(true);
     place(image, -600, -480, 2145, 1920);
     image->setPixmap(QIcon(QStringLiteral(":/holvane/holvane.ico")).pixmap(QSize(32, 32)));
 
     auto *name = new QLabel(QStringLiteral("holvas version 1.20"), this);
-    name->setObjectName(QStringLiteral("Label1"));
+    name->setObjectName(QStringLiteral("nameAndVersion"));
     placeFitting(name, 1320, 360);
     auto *maker = new QLabel(QStringLiteral("presented by tarno software."), this);
-    maker->setObjectName(QStringLiteral("Label2"));
+    maker->setObjectName(QStringLiteral("maker"));
     placeFitting(maker, 960, 840);
     // Keep the labels inside the box where the font is wider than designed.
     for (QLabel *label : {name, maker})
@@ -55,14 +56,14 @@ Form5::Form5(QWidget *parent)
     new DialogFrame(this);
 }
 
-void Form5::mouseReleaseEvent(QMouseEvent *event)
+void AboutDialog::mouseReleaseEvent(QMouseEvent *event)
 {
     // The labels pass their clicks on to the box, so one handler serves all.
     event->accept();
     accept();
 }
 
-void Form5::keyPressEvent(QKeyEvent *event)
+void AboutDialog::keyPressEvent(QKeyEvent *event)
 {
     if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter)
         accept();

@@ -6,10 +6,10 @@ namespace holvane {
 
 // The about box: name, version and maker beside the program's icon. It
 // closes at a click anywhere on it or at Enter, and at no other key.
-class Form5 : public FixedDialog {
+class AboutDialog : public FixedDialog {
     Q_OBJECT
 public:
-    explicit Form5(QWidget *parent = nullptr);
+    explicit AboutDialog(QWidget *parent = nullptr);
 
 protected:
     void mouseReleaseEvent(QMouseEvent *event) override;

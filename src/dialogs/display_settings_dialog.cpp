@@ -4,7 +4,6 @@
 #include "editor/edit_pane.h"
 
 #include <QLabel>
-#include <QPlainTextEdit>
 #include <QPushButton>
 
 namespace holvane {
@@ -38,107 +37,107 @@ QPalette paneColors(const ColorValue &text, const ColorValue &background)
     return palette;
 }
 
-Form3::Form3(DialogBackend &dialogs, QList<QPlainTextEdit *> panes, QWidget *parent)
-    : FixedDialog(QStringLiteral("Form3"), QStringLiteral("option"), 3030, 1590, parent),
-      CD2(dialogs, QStringLiteral("text file|*.txt|all file|*.*")), m_panes(std::move(panes)),
+DisplaySettingsDialog::DisplaySettingsDialog(DialogBackend &dialogs, QList<QWidget *> panes, QWidget *parent)
+    : FixedDialog(QStringLiteral("displaySettingsDialog"), QStringLiteral("option"), 3030, 1590, parent),
+      m_pickers(dialogs, QStringLiteral("text file|*.txt|all file|*.*")), m_panes(std::move(panes)),
       m_font(plainFont(kPaneFontFamily, kPaneFontSize))
 {
-    CD2.FontName = kPaneFontFamily;
-    CD2.FontSize = kPaneFontSize;
+    m_pickers.fontFamily = kPaneFontFamily;
+    m_pickers.fontSize = kPaneFontSize;
 
-    auto *ok = button(QStringLiteral("Oka"), QStringLiteral("OK"), this);
-    auto *cancel = button(QStringLiteral("Cancela"), QStringLiteral("Cancel"), this);
-    m_colorbox = new QWidget(this);
-    m_colorbox->setObjectName(QStringLiteral("colorbox"));
-    m_colorbox->setAutoFillBackground(true);
-    m_colorbox->setBackgroundRole(QPalette::Base);
-    auto *fontc = button(QStringLiteral("fontc"), QStringLiteral("font color"), this);
-    m_viewfont = new QLabel(QStringLiteral("Aaあ漢"), m_colorbox);
-    m_viewfont->setObjectName(QStringLiteral("viewfont"));
-    m_viewfont->setAlignment(Qt::AlignCenter);
-    m_viewfont->setForegroundRole(QPalette::Text);
-    auto *fonto = button(QStringLiteral("fonto"), QStringLiteral("font"), this);
-    auto *backc = button(QStringLiteral("backc"), QStringLiteral("back color"), this);
-    auto *small = button(QStringLiteral("fontsizer0"), QStringLiteral("small"), this);
-    auto *big = button(QStringLiteral("fontsizer1"), QStringLiteral("big"), this);
-    m_sizeviewer = new QLabel(QStringLiteral("12"), this);
-    m_sizeviewer->setObjectName(QStringLiteral("sizeviewer"));
+    auto *ok = button(QStringLiteral("okButton"), QStringLiteral("OK"), this);
+    auto *cancel = button(QStringLiteral("cancelButton"), QStringLiteral("Cancel"), this);
+    m_sampleBox = new QWidget(this);
+    m_sampleBox->setObjectName(QStringLiteral("sampleBox"));
+    m_sampleBox->setAccessibleName(QStringLiteral("見本"));
+    m_sampleBox->setAutoFillBackground(true);
+    m_sampleBox->setBackgroundRole(QPalette::Base);
+    auto *textColor = button(QStringLiteral("textColorButton"), QStringLiteral("font color"), this);
+    m_sampleText = new QLabel(QStringLiteral("Aaあ漢"), m_sampleBox);
+    m_sampleText->setObjectName(QStringLiteral("sampleText"));
+    m_sampleText->setAlignment(Qt::AlignCenter);
+    m_sampleText->setForegroundRole(QPalette::Text);
+    auto *font = button(QStringLiteral("fontButton"), QStringLiteral("font"), this);
+    auto *backgroundColor = button(QStringLiteral("backgroundColorButton"), QStringLiteral("back color"), this);
+    auto *small = button(QStringLiteral("smallerButton"), QStringLiteral("small"), this);
+    auto *big = button(QStringLiteral("biggerButton"), QStringLiteral("big"), this);
+    m_fontSizeLabel = new QLabel(QStringLiteral("12"), this);
+    m_fontSizeLabel->setObjectName(QStringLiteral("fontSizeLabel"));
     auto *caption = new QLabel(QStringLiteral("fontsize:"), this);
-    caption->setObjectName(QStringLiteral("Label2"));
+    caption->setObjectName(QStringLiteral("fontSizeCaption"));
 
-    place(fontc, 0, 120, 1095, 375);
-    place(fonto, 0, 480, 1095, 375);
-    place(backc, 0, 840, 1095, 375);
-    place(m_colorbox, 1320, 120, 1695, 615);
+    place(textColor, 0, 120, 1095, 375);
+    place(font, 0, 480, 1095, 375);
+    place(backgroundColor, 0, 840, 1095, 375);
+    place(m_sampleBox, 1320, 120, 1695, 615);
     place(ok, 1320, 840, 855, 375);
     place(cancel, 2160, 840, 855, 375);
     place(small, 1320, 1200, 855, 375);
     place(big, 2160, 1200, 855, 375);
     placeFitting(caption, 120, 1320);
-    placeFitting(m_sizeviewer, 735, 1320);
-    keepRightOf(m_sizeviewer, caption);
+    placeFitting(m_fontSizeLabel, 735, 1320);
+    keepRightOf(m_fontSizeLabel, caption);
 
-    connect(fontc, &QPushButton::clicked, this, &Form3::fontc_Click);
-    connect(backc, &QPushButton::clicked, this, &Form3::backc_Click);
-    connect(fonto, &QPushButton::clicked, this, &Form3::fonto_Click);
-    connect(small, &QPushButton::clicked, this, [this] { fontsizer_Click(0); });
-    connect(big, &QPushButton::clicked, this, [this] { fontsizer_Click(1); });
-    connect(ok, &QPushButton::clicked, this, &Form3::Oka_Click);
-    connect(cancel, &QPushButton::clicked, this, &Form3::Cancela_Click);
+    connect(textColor, &QPushButton::clicked, this, &DisplaySettingsDialog::chooseTextColor);
+    connect(backgroundColor, &QPushButton::clicked, this, &DisplaySettingsDialog::chooseBackgroundColor);
+    connect(font, &QPushButton::clicked, this, &DisplaySettingsDialog::chooseFont);
+    connect(small, &QPushButton::clicked, this, [this] { stepFontSize(Step::Smaller); });
+    connect(big, &QPushButton::clicked, this, [this] { stepFontSize(Step::Bigger); });
+    connect(ok, &QPushButton::clicked, this, &DisplaySettingsDialog::applyToPanes);
+    connect(cancel, &QPushButton::clicked, this, &DisplaySettingsDialog::reject);
 
     // Tab order as designed: OK, Cancel, the sample box, then the rest.
-    QWidget *order[] = {ok, cancel, fontc, fonto, backc, small, big};
+    QWidget *order[] = {ok, cancel, textColor, font, backgroundColor, small, big};
     for (size_t i = 1; i < std::size(order); ++i)
         setTabOrder(order[i - 1], order[i]);
     ok->setFocus();
     showSample();
 }
 
-void Form3::showSample()
+void DisplaySettingsDialog::showSample()
 {
-    m_viewfont->setFont(m_font);
-    m_viewfont->setPalette(paneColors(m_foreColor, m_backColor));
-    m_colorbox->setPalette(paneColors(m_foreColor, m_backColor));
-    m_viewfont->adjustSize();
-    m_viewfont->move((m_colorbox->width() - m_viewfont->width()) / 2,
-                     (m_colorbox->height() - m_viewfont->height()) / 2);
-    m_sizeviewer->setText(numberText(m_font.pointSizeF()));
-    m_sizeviewer->adjustSize();
+    m_sampleText->setFont(m_font);
+    m_sampleText->setPalette(paneColors(m_foreColor, m_backColor));
+    m_sampleBox->setPalette(paneColors(m_foreColor, m_backColor));
+    m_sampleText->adjustSize();
+    m_sampleText->move((m_sampleBox->width() - m_sampleText->width()) / 2,
+                     (m_sampleBox->height() - m_sampleText->height()) / 2);
+    m_fontSizeLabel->setText(numberText(m_font.pointSizeF()));
+    m_fontSizeLabel->adjustSize();
 }
 
-void Form3::fontc_Click()
+void DisplaySettingsDialog::chooseTextColor()
 {
-    if (CD2.ShowColor(this, m_foreColor.resolve(palette())) && CD2.Color)
-        m_foreColor = ColorValue::chosen(*CD2.Color);
+    if (m_pickers.askColor(this, m_foreColor.resolve(palette())) && m_pickers.color)
+        m_foreColor = ColorValue::chosen(*m_pickers.color);
     showSample();
 }
 
-void Form3::backc_Click()
+void DisplaySettingsDialog::chooseBackgroundColor()
 {
-    if (CD2.ShowColor(this, m_backColor.resolve(palette())) && CD2.Color)
-        m_backColor = ColorValue::chosen(*CD2.Color);
+    if (m_pickers.askColor(this, m_backColor.resolve(palette())) && m_pickers.color)
+        m_backColor = ColorValue::chosen(*m_pickers.color);
     showSample();
 }
 
-void Form3::fonto_Click()
+void DisplaySettingsDialog::chooseFont()
 {
-    CD2.Flags = 259; // screen and printer fonts, with the effects controls
-    if (CD2.ShowFont(this))
-        m_font = plainFont(CD2.FontName, std::clamp(CD2.FontSize, kMinimumSize, kMaximumSize));
+    if (m_pickers.askFont(this))
+        m_font = plainFont(m_pickers.fontFamily, std::clamp(m_pickers.fontSize, kMinimumSize, kMaximumSize));
     showSample();
 }
 
-void Form3::fontsizer_Click(int index)
+void DisplaySettingsDialog::stepFontSize(Step step)
 {
-    const double size = m_font.pointSizeF() + (index == 0 ? -1 : 1);
+    const double size = m_font.pointSizeF() + (step == Step::Smaller ? -1 : 1);
     if (size >= kMinimumSize && size <= kMaximumSize)
         m_font.setPointSizeF(size);
     showSample();
 }
 
-void Form3::Oka_Click()
+void DisplaySettingsDialog::applyToPanes()
 {
-    for (QPlainTextEdit *pane : std::as_const(m_panes)) {
+    for (QWidget *pane : std::as_const(m_panes)) {
         pane->setPalette(paneColors(m_foreColor, m_backColor));
         pane->setFont(plainFont(m_font.family(), m_font.pointSizeF()));
     }

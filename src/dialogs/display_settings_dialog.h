@@ -7,24 +7,23 @@
 #include <QList>
 
 class QLabel;
-class QPlainTextEdit;
 
 namespace holvane {
 
 // "option": the font, font size, text colour and background colour of the
 // panes, chosen against a sample. Made once and only hidden afterwards, so
 // the choices wait for the next opening; OK applies them to every pane.
-class Form3 : public FixedDialog {
+class DisplaySettingsDialog : public FixedDialog {
     Q_OBJECT
 public:
-    Form3(DialogBackend &dialogs, QList<QPlainTextEdit *> panes, QWidget *parent = nullptr);
+    DisplaySettingsDialog(DialogBackend &dialogs, QList<QWidget *> panes, QWidget *parent = nullptr);
 
-    void fontc_Click();
-    void backc_Click();
-    void fonto_Click();
-    void fontsizer_Click(int index); // 0 "small", 1 "big"
-    void Oka_Click();
-    void Cancela_Click() { reject(); }
+    void chooseTextColor();
+    void chooseBackgroundColor();
+    void chooseFont();
+    enum class Step { Smaller, Bigger };
+    void stepFontSize(Step step);
+    void applyToPanes(); // OK
 
     // Bounds of "small" and "big"; a step past them is ignored.
     static constexpr double kMinimumSize = 6;
@@ -33,11 +32,11 @@ public:
 private:
     void showSample();
 
-    CommonDialog CD2;
-    QList<QPlainTextEdit *> m_panes;
-    QWidget *m_colorbox = nullptr;
-    QLabel *m_viewfont = nullptr;
-    QLabel *m_sizeviewer = nullptr;
+    StandardDialogs m_pickers;
+    QList<QWidget *> m_panes;
+    QWidget *m_sampleBox = nullptr;
+    QLabel *m_sampleText = nullptr;
+    QLabel *m_fontSizeLabel = nullptr;
     ColorValue m_foreColor = ColorValue::system(QPalette::Text);
     ColorValue m_backColor = ColorValue::system(QPalette::Base);
     QFont m_font;

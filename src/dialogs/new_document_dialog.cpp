@@ -6,28 +6,29 @@
 
 namespace holvane {
 
-Form2::Form2(QWidget *parent) : FixedDialog(QStringLiteral("Form2"), QStringLiteral("caution"), 3030, 990, parent)
+NewDocumentDialog::NewDocumentDialog(QWidget *parent) : FixedDialog(QStringLiteral("newDocumentDialog"), QStringLiteral("caution"), 3030, 990, parent)
 {
     auto *label = new QLabel(QStringLiteral("ファイルを新規作成します。よろしいですか？"), this);
-    label->setObjectName(QStringLiteral("Label1"));
+    label->setObjectName(QStringLiteral("message"));
     label->setWordWrap(true);
     label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     place(label, 30, 0, 2175, 375);
 
     auto *image = new QLabel(this);
-    image->setObjectName(QStringLiteral("Image1"));
+    image->setObjectName(QStringLiteral("exclamation"));
+    image->setAccessibleName(QStringLiteral("注意"));
     image->setPixmap(QPixmap(QStringLiteral(":/holvane/exclamation.gif")));
     image->setAlignment(Qt::AlignCenter);
     place(image, 2400, 75, 480, 480);
 
     auto *ok = new QPushButton(QStringLiteral("OK"), this);
-    ok->setObjectName(QStringLiteral("Oks"));
+    ok->setObjectName(QStringLiteral("okButton"));
     place(ok, 1080, 600, 975, 375);
     auto *cancel = new QPushButton(QStringLiteral("Cancel"), this);
-    cancel->setObjectName(QStringLiteral("Cancels"));
+    cancel->setObjectName(QStringLiteral("cancelButton"));
     place(cancel, 2040, 600, 975, 375);
-    connect(ok, &QPushButton::clicked, this, &Form2::Oks_Click);
-    connect(cancel, &QPushButton::clicked, this, &Form2::Cancels_Click);
+    connect(ok, &QPushButton::clicked, this, &NewDocumentDialog::accept);
+    connect(cancel, &QPushButton::clicked, this, &NewDocumentDialog::reject);
 
     setTabOrder(ok, cancel);
     ok->setFocus();

@@ -7,13 +7,11 @@ class QPushButton;
 namespace holvane {
 
 // "caution": asks before New empties the document. Accepted means OK.
-class Form2 : public FixedDialog {
+class NewDocumentDialog : public FixedDialog {
     Q_OBJECT
 public:
-    explicit Form2(QWidget *parent = nullptr);
+    explicit NewDocumentDialog(QWidget *parent = nullptr);
 
-    void Oks_Click() { accept(); }
-    void Cancels_Click() { reject(); }
 };
 
 } // namespace holvane

@@ -254,20 +254,20 @@ qsizetype EditPane::lineCount() const
     return document()->blockCount() - m_text.softBreakCount();
 }
 
-qsizetype EditPane::SelStart() const
+qsizetype EditPane::selectionStart() const
 {
     ensureDocument();
     return m_text.toText(textCursor().selectionStart());
 }
 
-qsizetype EditPane::SelLength() const
+qsizetype EditPane::selectionLength() const
 {
     ensureDocument();
     const QTextCursor c = textCursor();
     return m_text.toText(c.selectionEnd()) - m_text.toText(c.selectionStart());
 }
 
-QString EditPane::SelText() const
+QString EditPane::selectedText() const
 {
     ensureDocument();
     const QTextCursor c = textCursor();
@@ -275,7 +275,7 @@ QString EditPane::SelText() const
     return m_text.text().mid(from, m_text.toText(c.selectionEnd()) - from);
 }
 
-void EditPane::setSelStart(qsizetype start)
+void EditPane::setSelectionStart(qsizetype start)
 {
     ensureDocument();
     QTextCursor c = textCursor();
@@ -283,7 +283,7 @@ void EditPane::setSelStart(qsizetype start)
     setTextCursor(c);
 }
 
-void EditPane::setSelLength(qsizetype length)
+void EditPane::setSelectionLength(qsizetype length)
 {
     ensureDocument();
     QTextCursor c = textCursor();
@@ -294,7 +294,7 @@ void EditPane::setSelLength(qsizetype length)
     setTextCursor(c);
 }
 
-void EditPane::setSelText(const QString &text)
+void EditPane::replaceSelection(const QString &text)
 {
     // U+2028 and U+2029 would show as line breaks that no file keeps as one.
     QString inserted = text;
@@ -533,7 +533,7 @@ QMimeData *EditPane::createMimeDataFromSelection() const
     // What the pane copies or drags is the text, with its own line ends and
     // without the folds of the display.
     auto *data = new QMimeData;
-    data->setText(SelText());
+    data->setText(selectedText());
     return data;
 }
 

@@ -17,7 +17,7 @@ inline constexpr int kPaneFontSize = 12;
 
 // An edit pane: a plain-text editor that speaks in the documents' own terms.
 // `Text` holds each line end as it came (CR LF for lines typed here), and
-// SelStart and SelLength count a CR LF as two characters.
+// selectionStart and selectionLength count a CR LF as two characters.
 //
 // A line longer than the pane's piece length is shown folded into pieces
 // (see PaneText); Home and End go to the edges of a piece.
@@ -34,17 +34,17 @@ public:
 
     EditPane(const QString &name, Wrap wrap, QWidget *parent = nullptr);
 
-    QString Text() const { return m_text.text(); }
+    QString text() const { return m_text.text(); }
     void setText(const QString &text);
 
-    qsizetype SelStart() const;
-    void setSelStart(qsizetype start); // also empties the selection
-    qsizetype SelLength() const;
-    void setSelLength(qsizetype length); // selects from SelStart
-    QString SelText() const;
+    qsizetype selectionStart() const;
+    void setSelectionStart(qsizetype start); // also empties the selection
+    qsizetype selectionLength() const;
+    void setSelectionLength(qsizetype length); // selects from selectionStart
+    QString selectedText() const;
     // Replaces the selection, or inserts at the caret; afterwards nothing is
     // selected and the caret stands after the inserted text.
-    void setSelText(const QString &text);
+    void replaceSelection(const QString &text);
 
     // Replaces the whole text and leaves the caret at its end, changing only
     // the part that differs, so that a small change to a big text stays quick.

@@ -6,7 +6,7 @@ namespace holvane {
 
 void UndoPair::restoreInto(EditPane &pane) const
 {
-    pane.replaceAllCaretAtEnd(pane.Text() != before ? before : after);
+    pane.replaceAllCaretAtEnd(pane.text() != before ? before : after);
 }
 
 } // namespace holvane

@@ -4,12 +4,12 @@
 
 namespace holvane {
 
-CommonDialog::CommonDialog(DialogBackend &backend, const QString &filter)
-    : Filter(filter), m_backend(backend)
+StandardDialogs::StandardDialogs(DialogBackend &backend, const QString &filter)
+    : filter(filter), m_backend(backend)
 {
 }
 
-QString CommonDialog::qtFilter(const QString &filter)
+QString StandardDialogs::qtFilter(const QString &filter)
 {
     const QStringList parts = filter.split(u'|');
     QStringList entries;
@@ -22,43 +22,43 @@ QString CommonDialog::qtFilter(const QString &filter)
     return entries.join(QLatin1String(";;"));
 }
 
-bool CommonDialog::ShowOpen(QWidget *parent)
+bool StandardDialogs::askOpenPath(QWidget *parent)
 {
-    const auto chosen = m_backend.openFileName(parent, FileName, qtFilter(Filter));
+    const auto chosen = m_backend.openFileName(parent, path, qtFilter(filter));
     if (!chosen)
         return false;
-    FileName = *chosen;
+    path = *chosen;
     return true;
 }
 
-bool CommonDialog::ShowSave(QWidget *parent)
+bool StandardDialogs::askSavePath(QWidget *parent)
 {
-    const auto chosen = m_backend.saveFileName(parent, FileName, qtFilter(Filter));
+    const auto chosen = m_backend.saveFileName(parent, path, qtFilter(filter));
     if (!chosen)
         return false;
-    FileName = *chosen;
+    path = *chosen;
     return true;
 }
 
-bool CommonDialog::ShowColor(QWidget *parent, const QColor &current)
+bool StandardDialogs::askColor(QWidget *parent, const QColor &current)
 {
-    const auto chosen = m_backend.color(parent, Color.value_or(current));
+    const auto chosen = m_backend.color(parent, color.value_or(current));
     if (!chosen)
         return false;
-    Color = *chosen;
+    color = *chosen;
     return true;
 }
 
-bool CommonDialog::ShowFont(QWidget *parent)
+bool StandardDialogs::askFont(QWidget *parent)
 {
-    QFont current(FontName);
-    current.setPointSizeF(FontSize);
+    QFont current(fontFamily);
+    current.setPointSizeF(fontSize);
     const auto chosen = m_backend.font(parent, current);
     if (!chosen)
         return false;
-    FontName = chosen->family();
+    fontFamily = chosen->family();
     if (chosen->pointSizeF() > 0)
-        FontSize = chosen->pointSizeF();
+        fontSize = chosen->pointSizeF();
     return true;
 }
 

@@ -24,25 +24,24 @@ struct ColorValue {
     bool operator==(const ColorValue &) const = default;
 };
 
-// The common dialog component: the file, colour and font dialogs with the
+// The platform's standard dialogs: the file, colour and font dialogs with the
 // values they leave behind. A dialog that the user cancels leaves every
 // value as it was and returns false.
-class CommonDialog {
+class StandardDialogs {
 public:
-    CommonDialog(DialogBackend &backend, const QString &filter);
+    StandardDialogs(DialogBackend &backend, const QString &filter);
 
-    bool ShowOpen(QWidget *parent);
-    bool ShowSave(QWidget *parent);
+    bool askOpenPath(QWidget *parent);
+    bool askSavePath(QWidget *parent);
     // `current` is what the colour dialog opens on before any colour was chosen.
-    bool ShowColor(QWidget *parent, const QColor &current);
-    bool ShowFont(QWidget *parent);
+    bool askColor(QWidget *parent, const QColor &current);
+    bool askFont(QWidget *parent);
 
-    QString FileName;
-    QString Filter; // label|pattern;pattern|label|pattern...
-    std::optional<QColor> Color;
-    int Flags = 0;
-    QString FontName;
-    double FontSize = 12;
+    QString path;
+    QString filter; // label|pattern;pattern|label|pattern...
+    std::optional<QColor> color;
+    QString fontFamily;
+    double fontSize = 12;
 
     // The filter in the form Qt's file dialogs take.
     static QString qtFilter(const QString &filter);
