@@ -21,7 +21,7 @@ private slots:
     void menuTreeIsExactlyTheDesignedOne();
     void menuShortcutsWinOverThePanesOwnKeys_data();
     void menuShortcutsWinOverThePanesOwnKeys();
-    void disabledItemsLeaveTheirKeysDead();
+    void cutCopyAndDeleteFollowTheSelection();
     void wrapSwitchCarriesTheText();
     void tagPopupOpensOnlyOnShiftLeftReleaseOverASelection();
 };
@@ -193,7 +193,7 @@ void WindowTest::menuShortcutsWinOverThePanesOwnKeys()
     QCOMPARE((wrapping ? w.unwrappedPane() : w.wrappingPane()).text(), QString());
 }
 
-void WindowTest::disabledItemsLeaveTheirKeysDead()
+void WindowTest::cutCopyAndDeleteFollowTheSelection()
 {
     Window w;
     w.setUp(QStringLiteral("abc"), 1, 0);
@@ -201,25 +201,31 @@ void WindowTest::disabledItemsLeaveTheirKeysDead()
     QVERIFY(!w.action("edit.cut")->isEnabled());
     QVERIFY(w.action("edit.paste")->isEnabled());
 
-    w.unwrappedPane().setSelectionLength(1);
     w.fakes.clipboard.content = QStringLiteral("kept");
     for (const char *key : {"Ctrl+C", "Ctrl+X", "Del"})
         w.press(QString::fromLatin1(key));
     QTest::keyClick(&w.unwrappedPane(), Qt::Key_Delete, Qt::KeypadModifier); // the keypad's, NumLock off
     QCOMPARE(w.fakes.clipboard.content, QStringLiteral("kept"));
     QCOMPARE(w.unwrappedPane().text(), QStringLiteral("abc"));
-    w.openEditMenu(); // enabled again: the keypad's Delete is the menu's too
-    QTest::keyClick(&w.unwrappedPane(), Qt::Key_Delete, Qt::KeypadModifier);
+
+    // A selection made after the menu closed: the keys act on it at once,
+    // without the menu being opened again.
+    w.unwrappedPane().setSelectionLength(1);
+    QVERIFY(w.action("edit.cut")->isEnabled());
+    w.press(QStringLiteral("Ctrl+C"));
+    QCOMPARE(w.fakes.clipboard.content, QStringLiteral("b"));
+    QTest::keyClick(&w.unwrappedPane(), Qt::Key_Delete, Qt::KeypadModifier); // the keypad's Delete is the menu's too
     QCOMPARE(w.unwrappedPane().text(), QStringLiteral("ac"));
     QCOMPARE(w.form->undoPair().after, QStringLiteral("ac"));
+    QVERIFY(!w.action("edit.copy")->isEnabled()); // the selection went with it
     w.unwrappedPane().setText(QStringLiteral("abc"));
 
     w.trigger("edit.wrap"); // the wrapping pane follows with nothing selected
+    QVERIFY(!w.action("edit.copy")->isEnabled());
     w.wrappingPane().setSelectionLength(1);
-    w.openEditMenu();
-    QVERIFY(w.action("edit.copy")->isEnabled());
-    w.press(QStringLiteral("Ctrl+C"));
+    w.press(QStringLiteral("Ctrl+X"));
     QCOMPARE(w.fakes.clipboard.content, QStringLiteral("a"));
+    QCOMPARE(w.wrappingPane().text(), QStringLiteral("bc"));
 }
 
 void WindowTest::wrapSwitchCarriesTheText()

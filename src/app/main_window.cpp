@@ -53,6 +53,13 @@ MainWindow::MainWindow(Services services, QWidget *parent)
         connect(pane, &EditPane::keyUp, this, [this, pane] { m_undo.after = pane->text(); });
         connect(pane, &EditPane::mouseUp, this,
                 [this, pane](Qt::MouseButton b, Qt::KeyboardModifiers m, QPoint at) { offerTagMenu(*pane, b, m, at); });
+        // Cut, Copy and Delete follow the selection as it changes, not only
+        // when the edit menu opens: their keys then act on whatever is
+        // selected, and stay dead while nothing is.
+        connect(pane, &EditPane::copyAvailable, this, [this, pane] {
+            if (pane == &activePane())
+                updateEditActions();
+        });
     }
 
     buildMenus();
@@ -144,6 +151,7 @@ void MainWindow::showPaneForWrapState(bool wrapping)
     to->setText(from->text());
     to->show();
     from->hide();
+    updateEditActions();
     if (hadFocus)
         to->setFocus();
 }
