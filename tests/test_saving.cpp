@@ -213,6 +213,8 @@ private slots:
     void saveChangesNothingButTheText();
     void inPlaceSaveOutOfSpaceLeavesTheFileWhole_data();
     void inPlaceSaveOutOfSpaceLeavesTheFileWhole();
+    void newFilesAreMadeAsAnyOther_data();
+    void newFilesAreMadeAsAnyOther();
     void longNamesSaveAgain_data();
     void longNamesSaveAgain();
     void failuresGiveTheSystemsReason_data();
@@ -351,6 +353,33 @@ void SavingTest::inPlaceSaveOutOfSpaceLeavesTheFileWhole()
     QCOMPARE(readBytes(other), text);
 }
 
+void SavingTest::newFilesAreMadeAsAnyOther_data()
+{
+    QTest::addColumn<bool>("throughLink");
+    QTest::newRow("new file") << false;
+    QTest::newRow("through a symbolic link to no file yet") << true;
+}
+
+void SavingTest::newFilesAreMadeAsAnyOther()
+{
+    QFETCH(bool, throughLink);
+    QTemporaryDir top;
+    const QString doc = top.filePath(QStringLiteral("doc.htm"));
+    const QString link = top.filePath(QStringLiteral("link.htm"));
+    if (throughLink)
+        QCOMPARE(::symlink("doc.htm", encoded(link).constData()), 0);
+    const mode_t mask = ::umask(022);
+    const std::optional<QString> reason = writeDocument(throughLink ? link : doc, "new");
+    ::umask(mask);
+    QCOMPARE(outcome(reason), kSaved);
+    QCOMPARE(readBytes(doc), QByteArray("new"));
+    QVERIFY(identity(doc).startsWith(QStringLiteral("mode 0644 ")));
+    if (throughLink)
+        QCOMPARE(QFile::symLinkTarget(link), doc);
+    QCOMPARE(QDir(top.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot).size(),
+             throughLink ? 2 : 1);
+}
+
 void SavingTest::longNamesSaveAgain_data()
 {
     QTest::addColumn<QString>("name");
@@ -371,8 +400,10 @@ void SavingTest::longNamesSaveAgain()
     writeBytes(doc, "old");
     if (hardLink)
         QCOMPARE(::link(encoded(doc).constData(), encoded(top.filePath(QStringLiteral("link"))).constData()), 0);
+    const ino_t inode = inodeOf(doc);
     QCOMPARE(outcome(writeDocument(doc, "new")), kSaved);
     QCOMPARE(readBytes(doc), QByteArray("new"));
+    QCOMPARE(inodeOf(doc) != inode, !hardLink); // replaced whole: the temporary file's name fits
     QCOMPARE(outcome(writeDocument(doc, "newer")), kSaved);
     QCOMPARE(readBytes(doc), QByteArray("newer"));
 }
