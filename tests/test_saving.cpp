@@ -193,6 +193,8 @@ private:
 void fillUp(const QString &path, off_t leave)
 {
     const int fd = ::open(encoded(path).constData(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    if (fd < 0)
+        qFatal("cannot set the scene: filling %s", qPrintable(path));
     off_t size = 0;
     for (const size_t chunk : {size_t(65536), size_t(1024), size_t(1)}) {
         const QByteArray block(qsizetype(chunk), 'f');

@@ -53,15 +53,17 @@ Errno reserve(int fd, off_t oldSize, off_t size)
         return 0;
     if (errno != EOPNOTSUPP && errno != ENOSYS)
         return errno;
+    bool wrote = false;
     for (off_t at = 0; at < size;) {
         const auto [hole, dataAgain] = nextHole(fd, at, oldSize, size);
         if (hole >= size)
             break;
         if (const Errno error = writeZeros(fd, hole, dataAgain))
             return error;
+        wrote = true;
         at = std::max(dataAgain, at + 1); // onwards, even if the file changes under us
     }
-    return ::fsync(fd) == 0 ? 0 : errno;
+    return !wrote || ::fsync(fd) == 0 ? 0 : errno;
 }
 
 // Writing as anyone but root makes the kernel drop setuid and setgid. The
