@@ -22,29 +22,14 @@ Errno writeZeros(int fd, off_t from, off_t to)
     return 0;
 }
 
-// The next hole in the old file at or after `at`: its start and where data
-// follows it again (`size` where none does before it).
-std::pair<off_t, off_t> nextHole(int fd, off_t at, off_t oldSize, off_t size)
-{
-    if (at >= oldSize)
-        return {at, size};
-    // Where seeking holes is not supported the whole old file counts as data.
-    off_t hole = ::lseek(fd, at, SEEK_HOLE);
-    if (hole < 0)
-        hole = oldSize;
-    if (hole >= oldSize)
-        return {hole, size};
-    const off_t data = ::lseek(fd, hole, SEEK_DATA);
-    return {hole, data < 0 ? size : std::min(data, size)};
-}
-
 // Makes sure that writing `size` bytes from the start cannot run out of
 // space, without changing a byte of the old text. fallocate does it where the
-// file system has it. Elsewhere (ext2, NFSv3, many FUSE systems) the holes
-// and the growth are written as zeros, which read the same; glibc's
-// posix_fallocate emulation would need the file open for reading as well.
-// The fsync is there for network file systems, which may only report a full
-// disk when the data reaches the server.
+// file system has it. Elsewhere (ext2, NFSv3, many FUSE systems) the growth
+// is written as zeros past the old end; glibc's posix_fallocate emulation
+// would need the file open for reading as well. The fsync is there for
+// network file systems, which may only report a full disk when the data
+// reaches the server. Holes in the old file are left to the file system
+// (Linux's ext2 refuses a write into one before writing anything).
 Errno reserve(int fd, off_t oldSize, off_t size)
 {
     if (size == 0)
@@ -53,17 +38,11 @@ Errno reserve(int fd, off_t oldSize, off_t size)
         return 0;
     if (errno != EOPNOTSUPP && errno != ENOSYS)
         return errno;
-    bool wrote = false;
-    for (off_t at = 0; at < size;) {
-        const auto [hole, dataAgain] = nextHole(fd, at, oldSize, size);
-        if (hole >= size)
-            break;
-        if (const Errno error = writeZeros(fd, hole, dataAgain))
-            return error;
-        wrote = true;
-        at = std::max(dataAgain, at + 1); // onwards, even if the file changes under us
-    }
-    return !wrote || ::fsync(fd) == 0 ? 0 : errno;
+    if (size <= oldSize)
+        return 0;
+    if (const Errno error = writeZeros(fd, oldSize, size))
+        return error;
+    return ::fsync(fd) == 0 ? 0 : errno;
 }
 
 // Writing as anyone but root makes the kernel drop setuid and setgid. The
