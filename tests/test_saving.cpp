@@ -131,6 +131,11 @@ QByteArray acl(std::initializer_list<AclEntry> entries)
     return out;
 }
 
+bool setAttribute(const QString &path, const char *name, const QByteArray &value)
+{
+    return ::setxattr(encoded(path).constData(), name, value.constData(), size_t(value.size()), 0) == 0;
+}
+
 // Everything about a file that a save must keep, in words a failure can show.
 QString identity(const QString &path)
 {
@@ -284,15 +289,11 @@ void SavingTest::saveChangesNothingButTheText()
     chmodOrDie(doc, mode_t(mode));
     const QByteArray fileAcl = acl({{UserObj, 6}, {User, 4, nobody().pw_uid}, {GroupObj, 4}, {Mask, 4}, {Other, 0}});
     const QByteArray folderAcl = acl({{UserObj, 7}, {User, 7, nobody().pw_uid}, {GroupObj, 5}, {Mask, 7}, {Other, 5}});
-    if ((scene & FileAcl)
-        && ::setxattr(encoded(doc).constData(), "system.posix_acl_access", fileAcl.constData(), size_t(fileAcl.size()), 0) != 0)
+    if ((scene & FileAcl) && !setAttribute(doc, "system.posix_acl_access", fileAcl))
         QSKIP("no POSIX ACLs on this file system");
-    if ((scene & FolderDefaultAcl)
-        && ::setxattr(encoded(folder).constData(), "system.posix_acl_default", folderAcl.constData(),
-                      size_t(folderAcl.size()), 0)
-               != 0)
+    if ((scene & FolderDefaultAcl) && !setAttribute(folder, "system.posix_acl_default", folderAcl))
         QSKIP("no POSIX ACLs on this file system");
-    if ((scene & UserXattr) && ::setxattr(encoded(doc).constData(), "user.holvane", "kept", 4, 0) != 0)
+    if ((scene & UserXattr) && !setAttribute(doc, "user.holvane", "kept"))
         QSKIP("no user extended attributes on this file system");
     const QString other = folder + QStringLiteral("/other.htm");
     if (scene & HardLink)
@@ -306,7 +307,8 @@ void SavingTest::saveChangesNothingButTheText()
     const QString before = identity(doc);
     const ino_t inode = inodeOf(doc);
     const QByteArray text = "<P>new text</P>\r\n";
-    const std::optional<QString> reason = (scene & SavedByNobody) ? saveAsNobody(saved, text) : writeDocument(saved, text);
+    const std::optional<QString> reason =
+        (scene & SavedByNobody) ? saveAsNobody(saved, text) : writeDocument(saved, text);
     QCOMPARE(outcome(reason), kSaved);
     QCOMPARE(readBytes(doc), text);
     QCOMPARE(identity(doc), before);

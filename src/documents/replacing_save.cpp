@@ -104,7 +104,8 @@ bool copyExtendedAttributes(const QByteArray &oldPath, int newFile)
             return false;
     }
     for (const QByteArray &name : oldNames) {
-        const auto value = askSized([&](char *b, size_t n) { return ::getxattr(oldPath.constData(), name.constData(), b, n); });
+        const auto value =
+            askSized([&](char *b, size_t n) { return ::getxattr(oldPath.constData(), name.constData(), b, n); });
         if (!value)
             return false;
         // A security label the new file already has need not be set again,
