@@ -28,14 +28,16 @@ ReadOutcome readDocument(const QString &path, std::optional<Encoding> forced = s
 std::optional<QByteArray> bytesOfUnchangedFile(const QString &path, QStringView text, Encoding encoding,
                                                bool byteOrderMark);
 
-// Writes a whole document file and keeps the file what it was: an existing
-// file is replaced by a complete new one only where the new one can have the
-// old one's place, owner, group, ACLs and extended attributes (one link, a
-// folder that can be written, the system allowing the owner to be carried
-// over). Otherwise it is written in place, every step checked. A symbolic
-// link keeps pointing at the file it names, which is what gets written. A
-// FIFO or a socket is refused; a device is written in place. Returns the
-// system's reason on failure.
+// Writes a whole document file and changes nothing about it but its text:
+// mode bits (setuid, setgid and sticky too), owner, group, ACL, extended
+// attributes and links stay as they were. An existing file is replaced by a
+// complete new one where the new one can take all of that over; otherwise
+// (hard links, a folder the saver cannot write, an owner or ACL the system
+// will not carry over) it is written in place, with the space reserved
+// before the first byte of the old text is touched. Either way a failed save
+// leaves the old file whole. A symbolic link keeps pointing at the file it
+// names, which is what gets written. A FIFO or a socket is refused; a device
+// is written in place. Returns the system's reason on failure.
 std::optional<QString> writeDocument(const QString &path, const QByteArray &bytes);
 
 } // namespace holvane
