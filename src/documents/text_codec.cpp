@@ -2,7 +2,8 @@
 
 #include "documents/cp932_codec.h"
 #include "documents/encoding_detect.h"
-#include "documents/jis_codecs.h"
+#include "documents/eucjp_codec.h"
+#include "documents/iso2022jp_codec.h"
 #include "documents/unicode_codecs.h"
 
 namespace holvane {
