@@ -64,6 +64,9 @@ struct DecodedDocument {
 // A byte order mark of the encoding is taken off and noted.
 DecodedDocument decodeDocument(QByteArrayView bytes, std::optional<Encoding> forced = std::nullopt);
 
+// The encoding decodeDocument recognises, without reading the whole document.
+Encoding recogniseEncoding(QByteArrayView bytes);
+
 // Writes a document, with a byte order mark first when asked and the
 // encoding has one.
 EncodeResult encodeDocument(QStringView text, Encoding encoding, bool byteOrderMark,
