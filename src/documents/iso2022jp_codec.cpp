@@ -28,13 +28,16 @@ struct Escape {
     const char *bytes;
     int length;
     Set set;
-    bool usual; // the one the encoder writes for its set
+    bool usual;      // the one the encoder writes for its set
+    bool alwaysRead; // read as a switch wherever it stands, never kept
 };
 
+// ESC ( J and ESC $ @ are what older mail and pages switch with: they are
+// always read. JIS X 0212 is read but never written: browsers do not read it.
 constexpr Escape kEscapes[] = {
-    {"\x1B(B", 3, Set::Ascii, true},   {"\x1B(J", 3, Set::Roman, true},
-    {"\x1B(I", 3, Set::Kana, true},    {"\x1B$B", 3, Set::Jis0208, true},
-    {"\x1B$@", 3, Set::Jis0208, false}, {"\x1B$(D", 4, Set::Jis0212, true},
+    {"\x1B(B", 3, Set::Ascii, true, false},    {"\x1B(J", 3, Set::Roman, true, true},
+    {"\x1B(I", 3, Set::Kana, true, false},     {"\x1B$B", 3, Set::Jis0208, true, false},
+    {"\x1B$@", 3, Set::Jis0208, false, true},  {"\x1B$(D", 4, Set::Jis0212, false, false},
 };
 
 const Escape &usualEscape(Set set)
@@ -96,6 +99,8 @@ int charAt(Set set, const unsigned char *p, const unsigned char *end, int *lengt
     return -1;
 }
 
+std::optional<Set> setFor(char16_t c);
+
 bool canWrite(Set set, char16_t c)
 {
     switch (set) {
@@ -108,13 +113,16 @@ bool canWrite(Set set, char16_t c)
     case Set::Jis0208:
         return jis::tables().encode0208[c] != 0;
     case Set::Jis0212:
-        return jis::tables().encode0212[c] != 0;
+        // Only after an ESC $ ( D kept from the file, and only what another
+        // set has too: what only JIS X 0212 has is unencodable, since
+        // browsers show it as garbage.
+        return jis::tables().encode0212[c] != 0 && setFor(c);
     }
     return false;
 }
 
 // The set the encoder switches to for a character that the current set
-// cannot write: the first of ASCII, Roman, katakana, JIS X 0208, JIS X 0212.
+// cannot write: the first of ASCII, Roman, katakana, JIS X 0208.
 std::optional<Set> setFor(char16_t c)
 {
     if (c < 0x80)
@@ -126,8 +134,6 @@ std::optional<Set> setFor(char16_t c)
     const jis::Tables &t = jis::tables();
     if (t.encode0208[c])
         return Set::Jis0208;
-    if (t.encode0212[c])
-        return Set::Jis0212;
     return std::nullopt;
 }
 
@@ -154,16 +160,19 @@ constexpr bool isDoubleByte(Set set) { return set == Set::Jis0208 || set == Set:
 // Whether the encoder would have written this escape itself, so that it can
 // vanish into the text: an escape of the usual form, to another set, that
 // the next character needs; or ESC ( B at the very end after the encoder's
-// own switch away from ASCII.
+// own switch away from ASCII. ESC $ ( D vanishes where the next character is
+// one that only JIS X 0212 has, as the encoder once wrote it.
 bool encoderWouldWrite(const Escape &e, Set from, bool ownSwitch, const unsigned char *next, const unsigned char *end)
 {
-    if (!e.usual || e.set == from)
+    if (e.set == from)
         return false;
     if (next == end)
         return e.set == Set::Ascii && ownSwitch;
     int length = 0;
     const int c = charAt(e.set, next, end, &length);
-    return c >= 0 && !canWrite(from, char16_t(c)) && setFor(char16_t(c)) == e.set;
+    if (e.set == Set::Jis0212)
+        return c >= 0 && !setFor(char16_t(c));
+    return e.usual && c >= 0 && !canWrite(from, char16_t(c)) && setFor(char16_t(c)) == e.set;
 }
 
 class Encoder {
@@ -445,7 +454,9 @@ EncodeResult Encoder::run()
                     qsizetype k = 0;
                     for (; k < 4 && i + k < n && isKept(text[i + k]); ++k)
                         seen[k] = keptByte(text[i + k]);
-                    if (const Escape *e = escapeAt(seen, seen + k)) {
+                    // One that is always read cannot stay kept: its bytes are
+                    // reported as they come.
+                    if (const Escape *e = escapeAt(seen, seen + k); e && !e->alwaysRead) {
                         writeKeptEscape(*e, e->length);
                         continue;
                     }
@@ -520,7 +531,12 @@ DecodedText decode(QByteArrayView bytes)
         const unsigned char b = *p;
         if (b == kEsc) {
             if (const Escape *e = escapeAt(p, end)) {
-                if (encoderWouldWrite(*e, set, ownSwitch, p + e->length, end)) {
+                if (e->alwaysRead) {
+                    // The encoder writes another escape, or none, in its place:
+                    // an unchanged file is written back from its own bytes.
+                    vanished = nullptr;
+                    ownSwitch = true;
+                } else if (encoderWouldWrite(*e, set, ownSwitch, p + e->length, end)) {
                     vanishedAt = out - outStart;
                     vanished = e;
                     ownSwitch = true;
