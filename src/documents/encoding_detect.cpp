@@ -53,7 +53,7 @@ constexpr bool pairsLikeAscii(unsigned b)
 constexpr bool asciiOrKana(unsigned high, unsigned low)
 {
     return high == 0 ? pairsLikeAscii(low)
-                     : high == 0x30 && (low == 0x01 || low == 0x02 || low == 0x0C || low == 0x0D || low >= 0x41);
+                     : high == 0x30 && (low == 0x01 || low == 0x02 || low == 0x0C || low == 0x0D || (low >= 0x41 && low <= 0xF6));
 }
 
 // UTF-16 without a byte order mark. ASCII, kana and Japanese punctuation
@@ -62,7 +62,7 @@ constexpr bool asciiOrKana(unsigned high, unsigned low)
 // one order must be one in 256 at least and eight times as many as those of
 // the other, and the reading must keep no more than one byte in 64 units and
 // weigh as Japanese. A byte lost or added on the way swaps the orders from
-// there on: the sample is looked at in 32 parts, the order may change twice,
+// there on: the sample is looked at in up to 32 parts, the order may change twice,
 // the first telling the byte order, and only the parts before the one where
 // it changes are read.
 std::optional<Encoding> utf16WithoutMark(QByteArrayView bytes)
@@ -70,9 +70,14 @@ std::optional<Encoding> utf16WithoutMark(QByteArrayView bytes)
     const QByteArrayView sample = bytes.first(std::min(bytes.size(), kSampleBytes));
     const auto *p = reinterpret_cast<const unsigned char *>(sample.data());
     const qsizetype units = sample.size() / 2;
-    if (units < 2 || (!std::memchr(p, 0, size_t(units * 2)) && !std::memchr(p, 0x30, size_t(units * 2))))
+    // Without a zero, only kana tell; 7-bit bytes without one are ASCII.
+    if (units < 2
+        || (!std::memchr(p, 0, size_t(units * 2))
+            && (!std::memchr(p, 0x30, size_t(units * 2)) || firstNotAscii(sample, 0, false) == sample.size())))
         return std::nullopt;
-    constexpr int kParts = 32;
+    // Parts of 16 units at least, so that a character that looks like
+    // another the other way round (Ｐ, U+FF30) does not make a change.
+    const int parts = int(std::clamp<qsizetype>(units / 16, 1, 32));
     qsizetype little = 0;
     qsizetype big = 0;
     int changes = 0;
@@ -80,10 +85,10 @@ std::optional<Encoding> utf16WithoutMark(QByteArrayView bytes)
     std::optional<bool> side;
     qsizetype before = units; // units before the first change of side
     qsizetype lastPart = 0;   // where the last part that told a side began
-    for (int part = 0; part < kParts; ++part) {
+    for (int part = 0; part < parts; ++part) {
         qsizetype partLittle = 0;
         qsizetype partBig = 0;
-        for (qsizetype k = units * part / kParts; k < units * (part + 1) / kParts; ++k) {
+        for (qsizetype k = units * part / parts; k < units * (part + 1) / parts; ++k) {
             partLittle += asciiOrKana(p[2 * k + 1], p[2 * k]);
             partBig += asciiOrKana(p[2 * k], p[2 * k + 1]);
         }
@@ -97,7 +102,7 @@ std::optional<Encoding> utf16WithoutMark(QByteArrayView bytes)
         if (side && *side != bigHere && ++changes == 1)
             before = lastPart; // the change may be anywhere after it began
         side = bigHere;
-        lastPart = units * part / kParts;
+        lastPart = units * part / parts;
     }
     if (!firstSide)
         return std::nullopt;
