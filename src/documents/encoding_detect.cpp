@@ -1,101 +1,122 @@
 #include "documents/encoding_detect.h"
 
 #include "documents/cp932_codec.h"
-#include "documents/jis_tables.h"
+#include "documents/eucjp_codec.h"
+#include "documents/iso2022jp_codec.h"
+#include "documents/japanese_measure.h"
+#include "documents/unicode_codecs.h"
 
-#include <uchardet.h>
+#include <algorithm>
+#include <cstring>
 
-#include <memory>
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
 
 namespace holvane::detect {
 namespace {
 
 constexpr qsizetype kSampleBytes = 64 * 1024;
+constexpr unsigned char kEsc = 0x1B;
 
-struct Sample {
-    qsizetype eucCharacters = 0; // of more than one byte
-    qsizetype eucKana = 0;       // kana, Japanese punctuation, full-width letters and digits: rows 1-5
-    qsizetype eucHiraganaKatakana = 0; // rows 4 and 5
-    qsizetype eucInvalid = 0;
-    qsizetype cp932Invalid = 0;
-    qsizetype cp932PrivateUse = 0;
-
-    bool eucValid() const { return eucInvalid * 64 <= eucCharacters && eucCharacters > 0; }
-    bool eucReadsAsJapanese() const
-    {
-        return eucKana * 4 >= eucCharacters && eucKana >= 2 && eucHiraganaKatakana > 0;
-    }
-    bool cp932Broken() const { return cp932Invalid > 0 || cp932PrivateUse > 0; }
-};
-
-constexpr bool isEucByte(unsigned b) { return b >= 0xA1 && b <= 0xFE; }
-
-// Reads the bytes as EUC-JP; stops early once they are plainly not.
-void readAsEucJp(const unsigned char *p, const unsigned char *end, Sample &s)
+// The first byte above 0x7F, or ESC too where `escape`, from `from` on; the
+// size where there is none. 10 MB of ASCII markup is passed sixteen bytes at
+// a time.
+qsizetype firstNotAscii(QByteArrayView bytes, qsizetype from, bool escape)
 {
-    const jis::Tables &jis = jis::tables();
-    while (p < end) {
-        const unsigned b = *p;
-        if (b < 0x80) {
-            ++p;
-            continue;
-        }
-        int length = 0;
-        if (isEucByte(b) && end - p >= 2 && jis.at0208(b - 0x80, p[1] - 0x80) && isEucByte(p[1])) {
-            length = 2;
-            s.eucKana += b <= 0xA5;
-            s.eucHiraganaKatakana += b == 0xA4 || b == 0xA5;
-        } else if (b == 0x8E && end - p >= 2 && p[1] >= 0xA1 && p[1] <= 0xDF) {
-            length = 2;
-        } else if (b == 0x8F && end - p >= 3 && isEucByte(p[1]) && isEucByte(p[2])
-                   && jis.at0212(p[1] - 0x80, p[2] - 0x80)) {
-            length = 3;
-        }
-        if (length == 0) {
-            ++s.eucInvalid;
-            if (s.eucInvalid > 8 && !s.eucValid())
-                return;
-            ++p;
-            continue;
-        }
-        ++s.eucCharacters;
-        p += length;
+    const auto *p = reinterpret_cast<const unsigned char *>(bytes.data());
+    const qsizetype n = bytes.size();
+    qsizetype i = from;
+#ifdef __SSE2__
+    const __m128i esc = _mm_set1_epi8(char(escape ? kEsc : 0x80));
+    for (; i + 16 <= n; i += 16) {
+        const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p + i));
+        if (const int mask = _mm_movemask_epi8(_mm_or_si128(chunk, _mm_cmpeq_epi8(chunk, esc))))
+            return i + __builtin_ctz(unsigned(mask));
     }
+#endif
+    while (i < n && p[i] < 0x80 && !(escape && p[i] == kEsc))
+        ++i;
+    return i;
 }
 
-void readAsCp932(const unsigned char *p, const unsigned char *end, Sample &s)
+// A byte that ASCII in UTF-16 pairs with a zero, other than those that are
+// also the high byte of a common Japanese character of the form U+XX00
+// (U+3000, the ideographic space, and the kanji from U+4E00 on): such a zero
+// on the wrong side would look like ASCII the other way round.
+constexpr bool pairsLikeAscii(unsigned b)
 {
-    while (p < end) {
-        const unsigned b = *p;
-        if (b < 0x80) {
-            ++p;
-            continue;
-        }
-        const bool lead = (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);
-        if (!lead) {
-            s.cp932PrivateUse += b == 0x80 || b == 0xA0 || b >= 0xFD;
-            ++p;
-        } else if (end - p >= 2 && cp932::decodePair(b, p[1])) {
-            s.cp932PrivateUse += b >= 0xF0 && b <= 0xF9; // the user-defined rows
-            p += 2;
-        } else {
-            ++s.cp932Invalid;
-            ++p;
-        }
-    }
+    return b == '\t' || b == '\n' || b == '\r' || (b >= 0x20 && b <= 0x4D && b != 0x30);
 }
 
-QByteArray uchardetVerdict(const unsigned char *p, const unsigned char *end)
+// Whether the unit of `high` and `low` is ASCII, or kana, 、。「」 (U+30XX).
+constexpr bool asciiOrKana(unsigned high, unsigned low)
 {
-    const std::unique_ptr<uchardet, void (*)(uchardet_t)> detector(uchardet_new(), uchardet_delete);
-    if (!detector || uchardet_handle_data(detector.get(), reinterpret_cast<const char *>(p), size_t(end - p)) != 0)
-        return {};
-    uchardet_data_end(detector.get());
-    return QByteArray(uchardet_get_charset(detector.get())).toUpper();
+    return high == 0 ? pairsLikeAscii(low)
+                     : high == 0x30 && (low == 0x01 || low == 0x02 || low == 0x0C || low == 0x0D || (low >= 0x41 && low <= 0xF6));
+}
+
+// UTF-16 without a byte order mark. ASCII, kana and Japanese punctuation
+// tell the byte order: the zeros of ASCII stand on one side of their units,
+// 0x30 on one side of those of kana. Such units are read both ways; those of
+// one order must be one in 256 at least and eight times as many as those of
+// the other, and the reading must keep no more than one byte in 64 units and
+// weigh as Japanese. A byte lost or added on the way swaps the orders from
+// there on: the sample is looked at in up to 32 parts, the order may change twice,
+// the first telling the byte order, and only the parts before the one where
+// it changes are read.
+std::optional<Encoding> utf16WithoutMark(QByteArrayView bytes)
+{
+    const QByteArrayView sample = bytes.first(std::min(bytes.size(), kSampleBytes));
+    const auto *p = reinterpret_cast<const unsigned char *>(sample.data());
+    const qsizetype units = sample.size() / 2;
+    // Without a zero, only kana tell; 7-bit bytes without one are ASCII.
+    if (units < 2
+        || (!std::memchr(p, 0, size_t(units * 2))
+            && (!std::memchr(p, 0x30, size_t(units * 2)) || firstNotAscii(sample, 0, false) == sample.size())))
+        return std::nullopt;
+    // Parts of 16 units at least, so that a character that looks like
+    // another the other way round (Ｐ, U+FF30) does not make a change.
+    const int parts = int(std::clamp<qsizetype>(units / 16, 1, 32));
+    qsizetype little = 0;
+    qsizetype big = 0;
+    int changes = 0;
+    std::optional<bool> firstSide;
+    std::optional<bool> side;
+    qsizetype before = units; // units before the first change of side
+    qsizetype lastPart = 0;   // where the last part that told a side began
+    for (int part = 0; part < parts; ++part) {
+        qsizetype partLittle = 0;
+        qsizetype partBig = 0;
+        for (qsizetype k = units * part / parts; k < units * (part + 1) / parts; ++k) {
+            partLittle += asciiOrKana(p[2 * k + 1], p[2 * k]);
+            partBig += asciiOrKana(p[2 * k], p[2 * k + 1]);
+        }
+        little += partLittle;
+        big += partBig;
+        if (partLittle == partBig)
+            continue;
+        const bool bigHere = partBig > partLittle;
+        if (!firstSide)
+            firstSide = bigHere;
+        if (side && *side != bigHere && ++changes == 1)
+            before = lastPart; // the change may be anywhere after it began
+        side = bigHere;
+        lastPart = units * part / parts;
+    }
+    if (!firstSide)
+        return std::nullopt;
+    const qsizetype main = *firstSide ? big : little;
+    if (changes > 2 || main < 2 || (little + big) * 256 < units || (changes == 0 && std::min(little, big) * 8 > main))
+        return std::nullopt;
+    const Measure m = measureReading(utf16::decode(sample.first(before * 2), *firstSide).text, Encoding::Utf16Le);
+    if (m.kept * 64 > before || m.score < 0)
+        return std::nullopt;
+    return *firstSide ? Encoding::Utf16Be : Encoding::Utf16Le;
 }
 
 // The charset a page declares near its top, read from the bytes: the tag is
-// ASCII in both encodings in question.
+// ASCII in every encoding in question.
 std::optional<Encoding> declared(QByteArrayView bytes)
 {
     const QString top = QString::fromLatin1(bytes.first(std::min<qsizetype>(bytes.size(), 1024)));
@@ -103,35 +124,71 @@ std::optional<Encoding> declared(QByteArrayView bytes)
     return charset ? charset->encoding : std::nullopt;
 }
 
+struct Candidate {
+    Encoding encoding;
+    Measure measure;
+};
+
 } // namespace
 
-Encoding eucJpOrCp932(QByteArrayView bytes)
+Encoding recognise(QByteArrayView bytes)
 {
-    const auto *begin = reinterpret_cast<const unsigned char *>(bytes.data());
-    const auto *end = begin + bytes.size();
-    const auto *first = begin;
-    while (first < end && *first < 0x80)
-        ++first;
-    const unsigned char *sampleEnd = first + std::min<qsizetype>(end - first, kSampleBytes);
+    if (const std::optional<Encoding> utf16 = utf16WithoutMark(bytes))
+        return *utf16;
+    auto sampleFrom = [&](qsizetype first) { return bytes.sliced(first, std::min(bytes.size() - first, kSampleBytes)); };
+    const qsizetype first = firstNotAscii(bytes, 0, true);
+    QByteArrayView sample = sampleFrom(first);
+    const bool switchesToJis = iso2022jp::hasJisEscape(sample);
+    if (firstNotAscii(sample, 0, false) == sample.size()) {
+        // 7-bit in the sample: ISO-2022-JP where it switches to JIS (and a
+        // byte above 0x7F further on is a stray one), ASCII where it is 7-bit
+        // throughout; otherwise the sample starts at the first byte above 0x7F.
+        const qsizetype firstHigh = firstNotAscii(bytes, first, false);
+        if (switchesToJis || (firstHigh == bytes.size() && iso2022jp::hasJisEscape(bytes)))
+            return Encoding::Iso2022Jp;
+        if (firstHigh == bytes.size())
+            return Encoding::Cp932;
+        sample = sampleFrom(firstHigh);
+    }
 
-    Sample s;
-    readAsEucJp(first, sampleEnd, s);
-    if (!s.eucValid())
-        return Encoding::Cp932;
-    readAsCp932(first, sampleEnd, s);
-    const std::optional<Encoding> meta = declared(bytes);
-    if (meta == Encoding::EucJp)
-        return Encoding::EucJp;
-    if (meta == Encoding::Cp932 && !s.cp932Broken())
-        return Encoding::Cp932;
-    if (s.cp932Broken() && s.eucInvalid == 0)
-        return Encoding::EucJp;
-    const QByteArray verdict = uchardetVerdict(first, sampleEnd);
-    if (verdict == "EUC-JP")
-        return s.eucKana > 0 ? Encoding::EucJp : Encoding::Cp932;
-    if (verdict == "SHIFT_JIS")
-        return Encoding::Cp932;
-    return s.eucReadsAsJapanese() ? Encoding::EucJp : Encoding::Cp932;
+    const Measure utf8 = measureReading(utf8::decode(sample).text, Encoding::Utf8);
+    if (utf8.kept == 0 && utf8.characters > 0)
+        return Encoding::Utf8;
+    Candidate candidates[] = {
+        {Encoding::Cp932, measureReading(cp932::decode(sample).text, Encoding::Cp932)},
+        {Encoding::Utf8, utf8},
+        {Encoding::EucJp, measureReading(eucjp::decode(sample).text, Encoding::EucJp)},
+        {Encoding::Iso2022Jp, {}},
+    };
+    qsizetype count = 3;
+    if (iso2022jp::hasJisEscape(sample)) {
+        // A few stray bytes do not make ISO-2022-JP anything else, unless
+        // the bytes above 0x7F read cleanly as better Japanese in another
+        // encoding.
+        const Measure iso = measureReading(iso2022jp::decode(sample).text, Encoding::Iso2022Jp);
+        const bool otherwise = std::any_of(candidates, candidates + count, [&](const Candidate &c) {
+            return c.measure.kept == 0 && c.measure.score > iso.weight;
+        });
+        if (!otherwise && (iso.kept <= 2 || iso.kept * 8 <= iso.characters))
+            return Encoding::Iso2022Jp;
+        candidates[count++].measure = iso;
+    }
+
+    qsizetype fewestKept = candidates[0].measure.kept;
+    for (qsizetype k = 1; k < count; ++k)
+        fewestKept = std::min(fewestKept, candidates[k].measure.kept);
+    if (const std::optional<Encoding> meta = declared(bytes))
+        for (qsizetype k = 0; k < count; ++k)
+            if (candidates[k].encoding == *meta && candidates[k].measure.kept == fewestKept)
+                return *meta;
+    // Code page 932 stays where nothing else reads cleanly or as Japanese:
+    // bytes that are none of these encodings.
+    const Candidate *best = &candidates[0];
+    for (qsizetype k = 1; k < count; ++k)
+        if (candidates[k].measure.score > best->measure.score 
+            && (candidates[k].measure.weight > 0 || candidates[k].measure.kept == 0))
+            best = &candidates[k];
+    return best->encoding;
 }
 
 } // namespace holvane::detect

@@ -18,6 +18,7 @@ namespace holvane::jis {
 
 // A JIS code is the two 7-bit bytes, each 0x21..0x7E, as one number.
 constexpr bool isJisByte(unsigned b) { return b >= 0x21 && b <= 0x7E; }
+constexpr bool isHalfWidthKatakana(char16_t c) { return c >= 0xFF61 && c <= 0xFF9F; }
 // Rows 89-92 hold the NEC-selected IBM extensions, which most JIS tools lack.
 constexpr bool isIbmRow(std::uint16_t code) { return (code >> 8) >= 0x21 + 88 && (code >> 8) <= 0x21 + 91; }
 

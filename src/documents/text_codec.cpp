@@ -2,7 +2,8 @@
 
 #include "documents/cp932_codec.h"
 #include "documents/encoding_detect.h"
-#include "documents/jis_codecs.h"
+#include "documents/eucjp_codec.h"
+#include "documents/iso2022jp_codec.h"
 #include "documents/unicode_codecs.h"
 
 namespace holvane {
@@ -26,7 +27,7 @@ DecodedText decodeAs(QByteArrayView bytes, Encoding encoding)
 {
     switch (encoding) {
     case Encoding::Cp932: return cp932::decode(bytes);
-    case Encoding::Utf8: return utf8::read(bytes).decoded;
+    case Encoding::Utf8: return utf8::decode(bytes);
     case Encoding::EucJp: return eucjp::decode(bytes);
     case Encoding::Iso2022Jp: return iso2022jp::decode(bytes);
     case Encoding::Utf16Le: return utf16::decode(bytes, false);
@@ -41,11 +42,6 @@ DecodedDocument withMark(QByteArrayView bytes, Encoding encoding)
     const bool marked = !mark.isEmpty() && bytes.startsWith(mark);
     DecodedText decoded = decodeAs(marked ? bytes.sliced(mark.size()) : bytes, encoding);
     return {std::move(decoded.text), decoded.keptBytes, encoding, marked};
-}
-
-DecodedDocument document(DecodedText &&decoded, Encoding encoding)
-{
-    return {std::move(decoded.text), decoded.keptBytes, encoding, false};
 }
 
 } // namespace
@@ -68,36 +64,17 @@ bool canHaveByteOrderMark(Encoding encoding)
     return !markOf(encoding).isEmpty();
 }
 
-DecodedDocument decodeDocument(QByteArrayView bytes, std::optional<Encoding> forced)
+Encoding recogniseEncoding(QByteArrayView bytes)
 {
-    if (forced)
-        return withMark(bytes, *forced);
     for (Encoding marked : {Encoding::Utf8, Encoding::Utf16Le, Encoding::Utf16Be})
         if (bytes.startsWith(markOf(marked)))
-            return withMark(bytes, marked);
+            return marked;
+    return detect::recognise(bytes);
+}
 
-    utf8::Reading utf8 = utf8::read(bytes, true);
-    if (!utf8.gaveUp && utf8.nonAscii > 0)
-        return document(std::move(utf8.decoded), Encoding::Utf8);
-    if (!utf8.gaveUp) { // 7-bit throughout
-        if (iso2022jp::hasJisEscape(bytes)) {
-            utf8.decoded.text.clear(); // before the next reading wants the memory
-            return document(iso2022jp::decode(bytes), Encoding::Iso2022Jp);
-        }
-        return document(std::move(utf8.decoded), Encoding::Cp932); // ASCII reads the same
-    }
-    if (detect::eucJpOrCp932(bytes) == Encoding::EucJp) {
-        DecodedText euc = eucjp::decode(bytes);
-        if (euc.keptBytes == 0)
-            return document(std::move(euc), Encoding::EucJp);
-        // The sample was EUC-JP; the rest may not be. The reading that keeps
-        // fewer bytes wins.
-        DecodedText cp932 = cp932::decode(bytes);
-        if (euc.keptBytes <= cp932.keptBytes)
-            return document(std::move(euc), Encoding::EucJp);
-        return document(std::move(cp932), Encoding::Cp932);
-    }
-    return document(cp932::decode(bytes), Encoding::Cp932);
+DecodedDocument decodeDocument(QByteArrayView bytes, std::optional<Encoding> forced)
+{
+    return withMark(bytes, forced ? *forced : recogniseEncoding(bytes));
 }
 
 EncodeResult encodeDocument(QStringView text, Encoding encoding, bool byteOrderMark, UnencodablePolicy policy)

@@ -51,18 +51,29 @@ struct DecodedDocument {
 };
 
 // Reads a document. Without `forced` (the user's "reopen as"), the encoding
-// is recognised, in this order:
+// is recognised from a sample of the bytes (encoding_detect.h has the
+// details), in this order:
 //  - a byte order mark: UTF-8, UTF-16LE, UTF-16BE;
-//  - UTF-8 where the bytes are and have a character beyond ASCII (a few bad
-//    bytes, at most one in 64 characters, are kept);
-//  - ISO-2022-JP where all bytes are 7-bit and there is an escape to JIS X
-//    0208 or JIS X 0201;
-//  - EUC-JP where the bytes are valid EUC-JP and read as Japanese (uchardet,
-//    a declared <meta> charset that agrees, the kana and the characters each
-//    reading gives: see encoding_detect.h);
-//  - code page 932 for everything else: ASCII, and whatever stays undecided.
+//  - UTF-16 without one, where the zeros of ASCII (or the 0x30 of kana)
+//    stand on one side of the units and the reading is clean;
+//  - 7-bit bytes: ISO-2022-JP where an escape switches to JIS X 0208 or JIS
+//    X 0201, code page 932 (ASCII) otherwise;
+//  - UTF-8 where the sample reads as UTF-8 without a kept byte;
+//  - ISO-2022-JP with a few stray bytes above 0x7F, unless those read as
+//    better Japanese in another encoding;
+//  - a <meta> charset, where its reading keeps no more bytes than another;
+//  - otherwise the reading of UTF-8, EUC-JP, code page 932 and ISO-2022-JP
+//    that weighs most as Japanese: every kept byte costs, kana and level-1
+//    kanji gain, broken-up half-width katakana, level-2 and IBM kanji and
+//    user-defined characters lose (japanese_measure.h). So damaged pages
+//    keep their encoding, and EUC-JP with kanji but no kana is told from
+//    code page 932. A character cut at the end is no damage. Code page 932
+//    wins ties, and stays where nothing reads cleanly or as Japanese.
 // A byte order mark of the encoding is taken off and noted.
 DecodedDocument decodeDocument(QByteArrayView bytes, std::optional<Encoding> forced = std::nullopt);
+
+// The encoding decodeDocument recognises, without reading the whole document.
+Encoding recogniseEncoding(QByteArrayView bytes);
 
 // Writes a document, with a byte order mark first when asked and the
 // encoding has one.

@@ -59,17 +59,16 @@ int sequenceAt(const unsigned char *p, const unsigned char *end)
 
 } // namespace
 
-Reading read(QByteArrayView bytes, bool tentative)
+DecodedText decode(QByteArrayView bytes)
 {
-    Reading result;
-    QString &text = result.decoded.text;
+    DecodedText result;
+    QString &text = result.text;
     text = QString(bytes.size(), Qt::Uninitialized); // never more units than bytes
     char16_t *out = reinterpret_cast<char16_t *>(text.data());
     char16_t *const outStart = out;
     const auto *p = reinterpret_cast<const unsigned char *>(bytes.data());
     const auto *const end = p + bytes.size();
     qsizetype kept = 0;
-    qsizetype nonAscii = 0;
     while (p < end) {
         if (*p < 0x80) {
             const qsizetype run = codec::widenAscii(p, end - p, out);
@@ -98,7 +97,6 @@ Reading read(QByteArrayView bytes, bool tentative)
             std::memcpy(out, u, sizeof u);
             out += 4;
             p += 12;
-            nonAscii += 4;
         }
         while (end - p >= 4) {
             std::uint32_t w;
@@ -110,7 +108,6 @@ Reading read(QByteArrayView bytes, bool tentative)
                 break;
             *out++ = u;
             p += 3;
-            ++nonAscii;
         }
 #endif
         if (p == end || *p < 0x80)
@@ -125,7 +122,6 @@ Reading read(QByteArrayView bytes, bool tentative)
                 if (c1 >= low && c1 <= high && (c2 & 0xC0) == 0x80) {
                     *out++ = char16_t((b & 0x0F) << 12 | (c1 & 0x3F) << 6 | (c2 & 0x3F));
                     p += 3;
-                    ++nonAscii;
                     continue;
                 }
             }
@@ -133,7 +129,6 @@ Reading read(QByteArrayView bytes, bool tentative)
             if (end - p >= 2 && (p[1] & 0xC0) == 0x80) {
                 *out++ = char16_t((b & 0x1F) << 6 | (p[1] & 0x3F));
                 p += 2;
-                ++nonAscii;
                 continue;
             }
         } else if (sequenceAt(p, end) == 4) {
@@ -141,23 +136,15 @@ Reading read(QByteArrayView bytes, bool tentative)
             *out++ = QChar::highSurrogate(u);
             *out++ = QChar::lowSurrogate(u);
             p += 4;
-            ++nonAscii;
             continue;
         }
         // Only this byte: the one after it is read as what it is.
         *out++ = char16_t(kKeptBase + b);
         ++p;
-        if (++kept * 64 > nonAscii && tentative) {
-            result.gaveUp = true;
-            break;
-        }
+        ++kept;
     }
-    if (result.gaveUp)
-        text.clear(); // at once: the next reading wants this memory
-    else
-        text.resize(out - outStart);
-    result.decoded.keptBytes = kept;
-    result.nonAscii = nonAscii;
+    text.resize(out - outStart);
+    result.keptBytes = kept;
     return result;
 }
 

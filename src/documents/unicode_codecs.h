@@ -14,16 +14,8 @@
 // the start of a text written without a byte order mark (it would read as one).
 namespace holvane::utf8 {
 
-struct Reading {
-    DecodedText decoded;
-    qsizetype nonAscii = 0; // characters of more than one byte
-    bool gaveUp = false;    // only when tentative
-};
-
-// A byte order mark is not taken off here. Tentative reading, for detection,
-// gives up as soon as the kept bytes pass one in 64 non-ASCII characters: such
-// bytes are not UTF-8, and giving up early costs little on them.
-Reading read(QByteArrayView bytes, bool tentative = false);
+// A byte order mark is not taken off here.
+DecodedText decode(QByteArrayView bytes);
 EncodeResult encode(QStringView text, bool byteOrderMark, UnencodablePolicy policy);
 
 } // namespace holvane::utf8
