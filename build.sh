@@ -13,7 +13,7 @@ set -euo pipefail
 cd "$(dirname "$0")"
 
 # e2fsprogs gives the tests mkfs.ext2: a file system without fallocate to fill up.
-PACKAGES=(cmake ninja-build g++ qt6-base-dev qt6-base-dev-tools libgl-dev fonts-ipafont-gothic pkgconf libuchardet-dev e2fsprogs)
+PACKAGES=(cmake ninja-build g++ qt6-base-dev qt6-base-dev-tools libgl-dev fonts-ipafont-gothic e2fsprogs)
 # What ./build.sh package needs beside debian/control's Build-Depends: the
 # Debian build tools and the validators tools/check_package.sh runs.
 PACKAGING_TOOLS=(dpkg-dev debhelper binutils desktop-file-utils appstream man-db)

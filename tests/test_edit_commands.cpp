@@ -68,8 +68,8 @@ void EditCommandsTest::emptySelectionAndEmptyClipboard()
         w.trigger(item); // nothing selected: not even the next character goes
         QCOMPARE(w.unwrappedPane().text(), QStringLiteral("abc"));
         QCOMPARE(w.fakes.clipboard.content, QLatin1String(item) == QLatin1String("edit.delete") ? "Z" : "");
-        QCOMPARE(w.form->undoPair().before, QStringLiteral("abc"));
-        QCOMPARE(w.form->undoPair().after, QStringLiteral("abc"));
+        QCOMPARE(w.form->undoPair().before.toString(), QStringLiteral("abc"));
+        QCOMPARE(w.form->undoPair().after.toString(), QStringLiteral("abc"));
     }
     w.fakes.clipboard.content.clear();
     w.unwrappedPane().setSelectionLength(2);

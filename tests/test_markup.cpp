@@ -90,8 +90,8 @@ void MarkupTest::nothingSelectedChangesNothingAndUndoKeepsIt()
     w.setUp(QStringLiteral("abc def"), 2, 0);
     for (const char *item : {"tag.bold", "tag.remove"}) {
         w.trigger(item);
-        QCOMPARE(w.form->undoPair().before, QStringLiteral("abc def"));
-        QCOMPARE(w.form->undoPair().after, QStringLiteral("abc def"));
+        QCOMPARE(w.form->undoPair().before.toString(), QStringLiteral("abc def"));
+        QCOMPARE(w.form->undoPair().after.toString(), QStringLiteral("abc def"));
         w.undo();
         QCOMPARE(w.unwrappedPane().text(), QStringLiteral("abc def"));
     }

@@ -48,9 +48,9 @@ MainWindow::MainWindow(Services services, QWidget *parent)
     m_unwrappedPane->setFocus();
 
     for (EditPane *pane : {m_unwrappedPane, m_wrappingPane}) {
-        // Keys record the undo snapshots: the text before a key goes down and after it comes up.
-        connect(pane, &EditPane::keyDown, this, [this, pane] { m_undo.before = pane->text(); });
-        connect(pane, &EditPane::keyUp, this, [this, pane] { m_undo.after = pane->text(); });
+        // Keys, commits, drops and pastes of the mouse record the undo snapshots.
+        connect(pane, &EditPane::beforeInput, this, [this](const TextSnapshot &text) { m_undo.before = text; });
+        connect(pane, &EditPane::afterInput, this, [this](const TextSnapshot &text) { m_undo.after = text; });
         connect(pane, &EditPane::mouseUp, this,
                 [this, pane](Qt::MouseButton b, Qt::KeyboardModifiers m, QPoint at) { offerTagMenu(*pane, b, m, at); });
         // Cut, Copy and Delete follow the selection as it changes, not only
@@ -126,9 +126,9 @@ void MainWindow::editActivePane(const std::function<void(EditPane &)> &change)
     // A composition still open in the input method is committed first, so
     // that the command neither drops it nor finds it typed twice later.
     QGuiApplication::inputMethod()->commit();
-    m_undo.before = pane.text();
+    m_undo.before = pane.snapshot();
     change(pane);
-    m_undo.after = pane.text();
+    m_undo.after = pane.snapshot();
 }
 
 void MainWindow::undo()
@@ -148,7 +148,7 @@ void MainWindow::showPaneForWrapState(bool wrapping)
     EditPane *from = wrapping ? m_unwrappedPane : m_wrappingPane;
     EditPane *to = wrapping ? m_wrappingPane : m_unwrappedPane;
     const bool hadFocus = from->hasFocus();
-    to->setText(from->text());
+    to->setSnapshot(from->snapshot());
     to->show();
     from->hide();
     updateEditActions();
@@ -158,7 +158,7 @@ void MainWindow::showPaneForWrapState(bool wrapping)
 
 void MainWindow::offerTagMenu(EditPane &pane, Qt::MouseButton button, Qt::KeyboardModifiers modifiers, QPoint at)
 {
-    if (pane.selectedText().isEmpty() || button != Qt::LeftButton || modifiers != Qt::ShiftModifier)
+    if (!pane.hasSelection() || button != Qt::LeftButton || modifiers != Qt::ShiftModifier)
         return;
     action("tag.separator_cancel")->setVisible(true);
     action("tag.cancel")->setVisible(true);
@@ -169,7 +169,7 @@ void MainWindow::offerTagMenu(EditPane &pane, Qt::MouseButton button, Qt::Keyboa
 
 void MainWindow::updateEditActions()
 {
-    const bool selected = !activePane().selectedText().isEmpty();
+    const bool selected = activePane().hasSelection();
     for (const char *id : {"edit.delete", "edit.copy", "edit.cut"})
         action(id)->setEnabled(selected);
 }

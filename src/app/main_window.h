@@ -102,7 +102,7 @@ private:
     // Document read into both panes; false (and the user told) on failure.
     bool loadDocument(const QString &path, bool reportFailure, std::optional<Encoding> forced = std::nullopt);
     bool writeActivePane(const QString &path);
-    QByteArray bytesToWrite(const QString &text, const EncodeResult &encoded) const;
+    QByteArray bytesToWrite(const TextSnapshot &text, const QString &written, const EncodeResult &encoded) const;
     void warnAboutDeclaredCharset(const QString &text);
     void setDocumentCaption(const QString &path);
     void tellAboutKeptBytes(const QString &path, qsizetype count);
@@ -118,7 +118,7 @@ private:
     struct OnDisk {
         QString path;
         DocumentFormat format;
-        QString text;
+        std::optional<TextSnapshot> text; // none where what was written is not the text
     } m_onDisk;
     QHash<QByteArray, QAction *> m_actions;
     QHash<QByteArray, QMenu *> m_menus;

@@ -95,7 +95,7 @@ void MainWindow::reopenIn(Encoding encoding)
     if (m_fileDialog.path.isEmpty())
         return;
     QGuiApplication::inputMethod()->commit();
-    if (activePane().text() != m_onDisk.text
+    if (activePane().snapshot() != m_onDisk.text
         && !m_services.messages.confirm(this,
                                         QStringLiteral("「%1」を %2 として読み直します。\n"
                                                        "この文書への変更は失われます。よろしいですか？")

@@ -66,22 +66,24 @@ bool MainWindow::loadDocument(const QString &path, bool reportFailure, std::opti
             m_services.messages.error(this, QStringLiteral("「%1」を開けませんでした。\n理由: %2").arg(path, read.error));
         return false;
     }
+    // Both panes share the decoded text; neither copies it.
     m_unwrappedPane->setText(read.document->text);
-    m_wrappingPane->setText(m_unwrappedPane->text());
-    m_undo.after = m_unwrappedPane->text();
-    m_undo.before = m_unwrappedPane->text();
+    const TextSnapshot loaded = m_unwrappedPane->snapshot();
+    m_wrappingPane->setSnapshot(loaded);
+    m_undo.after = loaded;
+    m_undo.before = loaded;
     m_format = {read.document->encoding, read.document->byteOrderMark};
-    m_onDisk = {path, m_format, m_unwrappedPane->text()};
+    m_onDisk = {path, m_format, loaded};
     if (read.document->keptBytes > 0)
         tellAboutKeptBytes(path, read.document->keptBytes);
     return true;
 }
 
-QByteArray MainWindow::bytesToWrite(const QString &text, const EncodeResult &encoded) const
+QByteArray MainWindow::bytesToWrite(const TextSnapshot &text, const QString &written, const EncodeResult &encoded) const
 {
     const bool unedited = !m_onDisk.path.isEmpty() && m_onDisk.format == m_format && m_onDisk.text == text;
     if (unedited && encoded.unencodable.empty())
-        if (auto own = bytesOfUnchangedFile(m_onDisk.path, text, m_format.encoding, m_format.byteOrderMark))
+        if (auto own = bytesOfUnchangedFile(m_onDisk.path, written, m_format.encoding, m_format.byteOrderMark))
             return *own;
     return encoded.bytes;
 }
@@ -100,7 +102,8 @@ void MainWindow::warnAboutDeclaredCharset(const QString &text)
 bool MainWindow::writeActivePane(const QString &path)
 {
     QGuiApplication::inputMethod()->commit();
-    const QString text = activePane().text();
+    const TextSnapshot snapshot = activePane().snapshot();
+    const QString text = snapshot.toString();
     // Encoded once: the bytes with references are only written if the user agrees.
     const EncodeResult encoded =
         encodeDocument(text, m_format.encoding, m_format.byteOrderMark, UnencodablePolicy::CharacterReference);
@@ -108,11 +111,11 @@ bool MainWindow::writeActivePane(const QString &path)
         && !m_services.messages.confirm(this, unencodableQuestion(m_format.encoding, encoded.unencodable),
                                         QStringLiteral("文字参照にして保存"), QStringLiteral("キャンセル")))
         return false;
-    if (const auto failure = writeDocument(path, bytesToWrite(text, encoded))) {
+    if (const auto failure = writeDocument(path, bytesToWrite(snapshot, text, encoded))) {
         m_services.messages.error(this, QStringLiteral("「%1」を保存できませんでした。\n理由: %2").arg(path, *failure));
         return false;
     }
-    m_onDisk = {path, m_format, encoded.unencodable.empty() ? text : QString()};
+    m_onDisk = {path, m_format, encoded.unencodable.empty() ? std::optional(snapshot) : std::nullopt};
     warnAboutDeclaredCharset(text);
     return true;
 }

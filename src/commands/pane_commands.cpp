@@ -3,6 +3,7 @@
 #include "commands/clock_text.h"
 #include "commands/tag_tables.h"
 #include "editor/edit_pane.h"
+#include "editor/line_ends.h"
 #include "platform/services.h"
 
 #include <QDateTime>
@@ -12,10 +13,8 @@ namespace holvane {
 
 void wrapSelection(EditPane &pane, const PairedTag &tag)
 {
-    const QString selected = pane.selectedText();
-    if (selected.isEmpty())
-        return;
-    pane.replaceSelection(QString::fromUtf8(tag.opening) + selected + QString::fromUtf8(tag.closing));
+    if (pane.hasSelection())
+        pane.surroundSelection(QString::fromUtf8(tag.opening), QString::fromUtf8(tag.closing));
 }
 
 void insertSingleTag(EditPane &pane, const SingleTag &tag)
@@ -42,19 +41,19 @@ void cutSelection(EditPane &pane, Clipboard &clipboard)
 
 void pasteClipboard(EditPane &pane, const Clipboard &clipboard)
 {
-    pane.replaceSelection(PaneText::withOwnLineEnds(clipboard.text()));
+    pane.replaceSelection(withOwnLineEnds(clipboard.text()));
 }
 
 void deleteSelection(EditPane &pane)
 {
-    if (!pane.selectedText().isEmpty())
+    if (pane.hasSelection())
         pane.replaceSelection(QString());
 }
 
 void selectAll(EditPane &pane)
 {
     pane.setSelectionStart(0);
-    pane.setSelectionLength(pane.text().size());
+    pane.setSelectionLength(pane.buffer().size());
 }
 
 void insertTime(EditPane &pane, const QDateTime &now)

@@ -51,6 +51,13 @@ struct Content {
         const size_t index = size_t(it - starts.begin()) - 1;
         return std::min(index, pieces.empty() ? 0 : pieces.size() - 1);
     }
+    char16_t at(qsizetype position) const
+    {
+        if (position < 0 || position >= size())
+            return 0;
+        const size_t i = pieceAt(position);
+        return pieces[i]->data()[position - starts[i]];
+    }
     void recount(size_t from)
     {
         starts.resize(pieces.size() + 1);
@@ -211,6 +218,11 @@ QString TextSnapshot::toString() const
     return mid(0, size());
 }
 
+char16_t TextSnapshot::at(qsizetype position) const
+{
+    return m_content->at(position);
+}
+
 QString TextSnapshot::mid(qsizetype from, qsizetype length) const
 {
     from = std::clamp<qsizetype>(from, 0, size());
@@ -302,11 +314,7 @@ qsizetype TextBuffer::size() const
 
 char16_t TextBuffer::at(qsizetype position) const
 {
-    if (position < 0 || position >= size())
-        return 0;
-    const Content &c = *m_content;
-    const size_t i = c.pieceAt(position);
-    return c.pieces[i]->data()[position - c.starts[i]];
+    return m_content->at(position);
 }
 
 qsizetype TextBuffer::lineCount() const

@@ -26,6 +26,7 @@ public:
     qsizetype size() const;
     bool isEmpty() const { return size() == 0; }
     QString toString() const;
+    char16_t at(qsizetype position) const; // 0 past the end
     // Characters [from, from + length), clipped to the text.
     QString mid(qsizetype from, qsizetype length) const;
 

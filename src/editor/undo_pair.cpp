@@ -6,7 +6,7 @@ namespace holvane {
 
 void UndoPair::restoreInto(EditPane &pane) const
 {
-    pane.replaceAllCaretAtEnd(pane.text() != before ? before : after);
+    pane.replaceAllCaretAtEnd(pane.snapshot() == before ? after : before);
 }
 
 } // namespace holvane

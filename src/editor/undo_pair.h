@@ -1,6 +1,6 @@
 #pragma once
 
-#include <QString>
+#include "editor/text_buffer.h"
 
 namespace holvane {
 
@@ -8,10 +8,11 @@ class EditPane;
 
 // The one-step undo: whole-text snapshots of the active pane before and
 // after the last recorded change. Undo puts back whichever of the two the
-// pane does not show now, so it also serves as its own redo.
+// pane does not show now, so it also serves as its own redo. The snapshots
+// share the pane's pieces, so keeping them costs no copy of the text.
 struct UndoPair {
-    QString before;
-    QString after;
+    TextSnapshot before;
+    TextSnapshot after;
 
     void restoreInto(EditPane &pane) const;
 };
