@@ -55,9 +55,13 @@ QString check(const TextBuffer &buffer, const QString &expected)
                 .arg(lines.starts[l])
                 .arg(lines.lengths[l]);
     size_t line = 0;
+    // Every position of a short text, a sample of a long one's.
+    const qsizetype stride = std::max<qsizetype>(1, expected.size() / 5000);
     for (qsizetype p = 0; p <= expected.size(); ++p) {
         while (line + 1 < lines.starts.size() && lines.starts[line + 1] <= p)
             ++line;
+        if (p % stride != 0)
+            continue;
         // A position between a CR and its LF belongs to the line it ends.
         const bool insideCrLf = p > 0 && p < expected.size() && expected[p - 1] == u'\r' && expected[p] == u'\n';
         if (buffer.lineOf(p) != qsizetype(line))
@@ -148,13 +152,33 @@ void TextBufferTest::randomEditsAgreeWithAPlainString()
     QRandomGenerator random{quint32(seed)};
     QString model = randomText(random, length);
     TextBuffer buffer(model);
+    // An older version of the text, whose pieces an edit may take back as Undo does.
+    TextSnapshot older = buffer.snapshot();
+    QString olderText = model;
     for (int step = 0; step < 400; ++step) {
         const qsizetype at = random.bounded(int(model.size() + 1));
         const qsizetype removed = std::min<qsizetype>(model.size() - at, random.bounded(random.bounded(3) ? 4 : 40'000));
-        const QString inserted = randomText(random, random.bounded(random.bounded(4) ? 3 : 50'000));
+        QString inserted = randomText(random, random.bounded(random.bounded(4) ? 3 : 20'000));
+        switch (random.bounded(3)) {
+        case 0:
+            buffer.replace(at, removed, QStringView(inserted));
+            break;
+        case 1:
+            buffer.replace(at, removed, inserted);
+            break;
+        default: {
+            const qsizetype from = random.bounded(int(olderText.size() + 1));
+            const qsizetype taken = random.bounded(int(std::min<qsizetype>(olderText.size() - from, 60'000) + 1));
+            inserted = olderText.mid(from, taken);
+            buffer.replace(at, removed, older, from, taken);
+        }
+        }
         model.replace(at, removed, inserted);
-        buffer.replace(at, removed, inserted);
-        if (step % 20 == 0 || model.size() < 200) {
+        if (random.bounded(20) == 0) {
+            older = buffer.snapshot();
+            olderText = model;
+        }
+        if (step % 25 == 0 || model.size() < 200) {
             const QString bad = check(buffer, model);
             if (!bad.isEmpty())
                 QFAIL(qPrintable(QStringLiteral("step %1: %2").arg(step).arg(bad)));

@@ -147,7 +147,8 @@ void EditPane::replaceAllCaretAtEnd(const TextSnapshot &text)
     const TextSnapshot current = snapshot();
     const qsizetype prefix = TextSnapshot::commonPrefix(current, text);
     const qsizetype suffix = TextSnapshot::commonSuffix(current, text, prefix);
-    edit(prefix, current.size() - prefix - suffix, text.mid(prefix, text.size() - prefix - suffix));
+    // What differs comes back as the snapshot's own pieces, not as a copy.
+    edit(prefix, current.size() - prefix - suffix, text, prefix, text.size() - prefix - suffix);
     setCaret(m_buffer.size(), m_buffer.size());
 }
 
@@ -159,7 +160,19 @@ void EditPane::recordedInput(const std::function<void()> &change)
     emit afterInput(snapshot());
 }
 
-void EditPane::edit(qsizetype from, qsizetype removed, QStringView inserted, Change change)
+void EditPane::edit(qsizetype from, qsizetype removed, const QString &inserted, Change change)
+{
+    changeText(from, removed, inserted.size(), change, [&] { m_buffer.replace(from, removed, inserted); });
+}
+
+void EditPane::edit(qsizetype from, qsizetype removed, const TextSnapshot &source, qsizetype sourceFrom,
+                    qsizetype length, Change change)
+{
+    changeText(from, removed, length, change, [&] { m_buffer.replace(from, removed, source, sourceFrom, length); });
+}
+
+void EditPane::changeText(qsizetype &from, qsizetype &removed, qsizetype inserted, Change change,
+                          const std::function<void()> &replace)
 {
     from = std::clamp<qsizetype>(from, 0, m_buffer.size());
     removed = std::clamp<qsizetype>(removed, 0, m_buffer.size() - from);
@@ -178,18 +191,18 @@ void EditPane::edit(qsizetype from, qsizetype removed, QStringView inserted, Cha
         m_beforeComposition.reset();
     }
 
-    m_buffer.replace(from, removed, inserted);
+    replace();
 
-    const qsizetype lastLineAfter = m_buffer.lineOf(from + inserted.size());
+    const qsizetype lastLineAfter = m_buffer.lineOf(from + inserted);
     if (!m_layoutsStale) {
         if (lastLineBefore == firstLine && lastLineAfter == firstLine)
-            m_layouts.lineEdited(firstLine, from - firstLineStart, removed, inserted.size());
+            m_layouts.lineEdited(firstLine, from - firstLineStart, removed, inserted);
         else
             m_layouts.linesReplaced(firstLine, lastLineBefore - firstLine + 1, lastLineAfter - firstLine + 1);
     }
-    m_caret = m_anchor = m_buffer.caretPosition(from + inserted.size());
+    m_caret = m_anchor = m_buffer.caretPosition(from + inserted);
     m_desiredX = -1;
-    tellAccessibility(this, from, removed, removedText, inserted.size());
+    tellAccessibility(this, from, removed, removedText, inserted);
     updateScrollBars();
     ensureCaretVisible();
     restartBlinking();

@@ -133,7 +133,13 @@ private:
     // The one way the text changes.
     // A change while a reading shows is no change of the document's text.
     enum class Change { Real, WhileComposing };
-    void edit(qsizetype from, qsizetype removed, QStringView inserted, Change change = Change::Real);
+    void edit(qsizetype from, qsizetype removed, const QString &inserted, Change change = Change::Real);
+    // The same with part of a snapshot, whose pieces are shared, not copied.
+    void edit(qsizetype from, qsizetype removed, const TextSnapshot &source, qsizetype sourceFrom, qsizetype length,
+              Change change = Change::Real);
+    // What every change does around its `replace` of the buffer's text.
+    void changeText(qsizetype &from, qsizetype &removed, qsizetype inserted, Change change,
+                    const std::function<void()> &replace);
     // Input that changes the text as the user sees it: recorded for the undo pair.
     void recordedInput(const std::function<void()> &change);
 

@@ -8,10 +8,26 @@ bool isSeparator(char16_t c)
     return c == QChar::LineSeparator || c == QChar::ParagraphSeparator;
 }
 
+// Whether every line end is CR LF already.
+bool onlyCrLf(QStringView text)
+{
+    const qsizetype n = text.size();
+    for (qsizetype i = 0; i < n; ++i) {
+        const char16_t c = text[i].unicode();
+        if (c == u'\r' && i + 1 < n && text[i + 1] == u'\n')
+            ++i;
+        else if (c == u'\n' || c == u'\r' || isSeparator(c))
+            return false;
+    }
+    return true;
+}
+
 } // namespace
 
-QString withOwnLineEnds(QStringView text)
+QString withOwnLineEnds(const QString &text)
 {
+    if (onlyCrLf(text))
+        return text;
     QString result;
     result.reserve(text.size());
     const qsizetype n = text.size();
@@ -29,10 +45,10 @@ QString withOwnLineEnds(QStringView text)
     return result;
 }
 
-QString withSeparatorsAsLineEnds(QStringView text)
+QString withSeparatorsAsLineEnds(const QString &text)
 {
     if (!hasSeparator(text))
-        return text.toString();
+        return text;
     QString result;
     result.reserve(text.size() + 8);
     for (const QChar c : text) {

@@ -116,6 +116,36 @@ PiecePointer makePiece(const QString &storage, qsizetype offset, qsizetype lengt
     return piece;
 }
 
+// Part of a piece, sharing its characters; nothing where the part is empty.
+void slice(const PiecePointer &piece, qsizetype from, qsizetype length, std::vector<PiecePointer> &out)
+{
+    if (length <= 0)
+        return;
+    out.push_back(from == 0 && length == piece->length ? piece : makePiece(piece->storage, piece->offset + from, length));
+}
+
+std::vector<PiecePointer> cut(const QString &text);
+
+// Mends the seams of a run of pieces: a CR and its LF go into one piece, and
+// short pieces join a neighbour, so that edits leave neither a split line
+// end nor crumbs.
+void mend(std::vector<PiecePointer> &pieces)
+{
+    for (size_t i = 0; i + 1 < pieces.size();) {
+        const Piece &a = *pieces[i], &b = *pieces[i + 1];
+        const bool splitLineEnd = a.data()[a.length - 1] == u'\r' && b.data()[0] == u'\n';
+        const bool crumbs = (a.length < kShortPiece || b.length < kShortPiece) && a.length + b.length <= kLongestPiece;
+        if (!splitLineEnd && !crumbs) {
+            ++i;
+            continue;
+        }
+        const std::vector<PiecePointer> joined = cut(a.view().toString().append(b.view()));
+        pieces.erase(pieces.begin() + qsizetype(i), pieces.begin() + qsizetype(i) + 2);
+        pieces.insert(pieces.begin() + qsizetype(i), joined.begin(), joined.end());
+        i += joined.size() - 1; // the last of them meets the next piece
+    }
+}
+
 // Cuts a string into pieces that share it, no piece ending between a CR and
 // its LF.
 std::vector<PiecePointer> cut(const QString &text)
@@ -414,6 +444,54 @@ qsizetype TextBuffer::caretPosition(qsizetype position) const
     return isCaretPosition(position) ? position : position - 1;
 }
 
+void TextBuffer::replace(qsizetype position, qsizetype removed, const QString &inserted)
+{
+    if (inserted.size() > buffer::kLongestPiece)
+        replace(position, removed, TextSnapshot(inserted), 0, inserted.size()); // shares its characters
+    else
+        replace(position, removed, QStringView(inserted));
+}
+
+void TextBuffer::replace(qsizetype position, qsizetype removed, const TextSnapshot &source, qsizetype from,
+                         qsizetype length)
+{
+    position = std::clamp<qsizetype>(position, 0, size());
+    removed = std::clamp<qsizetype>(removed, 0, size() - position);
+    from = std::clamp<qsizetype>(from, 0, source.size());
+    length = std::clamp<qsizetype>(length, 0, source.size() - from);
+    if (removed == 0 && length == 0)
+        return;
+    const std::shared_ptr<const Content> kept = source.m_content; // even where it is our own
+    Content &c = own();
+    std::vector<buffer::PiecePointer> fresh;
+    size_t first = 0, end = 0; // the pieces [first, end) give way
+    if (!c.pieces.empty()) {
+        first = c.pieceAt(position);
+        end = (removed > 0 ? c.pieceAt(position + removed - 1) : first) + 1;
+        buffer::slice(c.pieces[first], 0, position - c.starts[first], fresh);
+    }
+    for (size_t i = kept->pieceAt(from); length > 0 && i < kept->pieces.size(); ++i) {
+        const qsizetype skip = from - kept->starts[i];
+        const qsizetype take = std::min(length, kept->pieces[i]->length - skip);
+        buffer::slice(kept->pieces[i], skip, take, fresh);
+        from += take;
+        length -= take;
+    }
+    if (!c.pieces.empty()) {
+        const qsizetype tail = position + removed - c.starts[end - 1];
+        buffer::slice(c.pieces[end - 1], tail, c.pieces[end - 1]->length - tail, fresh);
+    }
+    // The neighbours join in, so that the seams can be mended.
+    if (first > 0)
+        fresh.insert(fresh.begin(), c.pieces[--first]);
+    if (end < c.pieces.size())
+        fresh.push_back(c.pieces[end++]);
+    buffer::mend(fresh);
+    c.pieces.erase(c.pieces.begin() + qsizetype(first), c.pieces.begin() + qsizetype(end));
+    c.pieces.insert(c.pieces.begin() + qsizetype(first), fresh.begin(), fresh.end());
+    c.recount(first);
+}
+
 void TextBuffer::replace(qsizetype position, qsizetype removed, QStringView inserted)
 {
     position = std::clamp<qsizetype>(position, 0, size());
@@ -421,9 +499,8 @@ void TextBuffer::replace(qsizetype position, qsizetype removed, QStringView inse
     if (removed == 0 && inserted.isEmpty())
         return;
     Content &c = own();
-    if (c.pieces.empty()) {
-        c.pieces = buffer::cut(inserted.toString());
-        c.recount(0);
+    if (c.pieces.empty() || inserted.size() > buffer::kLongestPiece) {
+        replace(position, removed, TextSnapshot(inserted.toString()), 0, inserted.size());
         return;
     }
     // The pieces the change touches: typing at the end of a piece goes into it.

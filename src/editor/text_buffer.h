@@ -98,8 +98,13 @@ public:
     // caret may stand.
     qsizetype caretPosition(qsizetype position) const;
 
-    // Replaces [position, position + removed) by `inserted`.
+    // Replaces [position, position + removed) by `inserted`; a long one is
+    // shared, not copied, where it is a QString.
     void replace(qsizetype position, qsizetype removed, QStringView inserted);
+    void replace(qsizetype position, qsizetype removed, const QString &inserted);
+    // The same with [from, from + length) of a snapshot, whose pieces are
+    // shared: Undo puts a big text back without copying its characters.
+    void replace(qsizetype position, qsizetype removed, const TextSnapshot &source, qsizetype from, qsizetype length);
 
 private:
     buffer::Content &own();
