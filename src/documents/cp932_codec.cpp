@@ -132,7 +132,7 @@ DecodeResult decode(QByteArrayView bytes)
     DecodeResult result;
     // Sized exactly: resize() would round a big text up past the size that
     // malloc keeps for reuse, and fresh pages are slow to come by.
-    result.text = QString(bytes.size(), Qt::Uninitialized);
+    result.text = codec::bigText(bytes.size());
     char16_t *out = reinterpret_cast<char16_t *>(result.text.data());
     char16_t *const outStart = out;
     const auto *p = reinterpret_cast<const unsigned char *>(bytes.data());

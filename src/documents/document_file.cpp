@@ -1,5 +1,6 @@
 #include "documents/document_file.h"
 
+#include "documents/codec_support.h"
 #include "documents/save_routes.h"
 
 #include <QFile>
@@ -51,7 +52,16 @@ FileBytes readFile(const QString &path)
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return {std::nullopt, file.errorString()};
-    QByteArray bytes = file.readAll();
+    // Read into a buffer of the file's size that takes huge pages, then on
+    // to the end, in case the file grew meanwhile (not mapped: a file that
+    // another program cuts short while it is read must not crash the editor).
+    QByteArray bytes(file.size(), Qt::Uninitialized);
+    codec::preferHugePages(bytes.data(), size_t(bytes.size()));
+    const qint64 got = file.read(bytes.data(), bytes.size());
+    if (got < 0 || file.error() != QFileDevice::NoError)
+        return {std::nullopt, file.errorString()};
+    bytes.truncate(got);
+    bytes += file.readAll();
     if (file.error() != QFileDevice::NoError)
         return {std::nullopt, file.errorString()};
     return {std::move(bytes), QString()};

@@ -118,7 +118,7 @@ DecodedText decode(QByteArrayView bytes)
     const Tables &table = eucTables();
     const jis::Tables &jis = jis::tables();
     DecodedText result;
-    result.text = QString(bytes.size(), Qt::Uninitialized); // exact, as in code page 932
+    result.text = codec::bigText(bytes.size()); // exact, as in code page 932
     char16_t *out = reinterpret_cast<char16_t *>(result.text.data());
     char16_t *const outStart = out;
     const auto *p = reinterpret_cast<const unsigned char *>(bytes.data());

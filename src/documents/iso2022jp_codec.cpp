@@ -148,7 +148,7 @@ bool encoderWouldWrite(const Escape &e, Set from, bool ownSwitch, const unsigned
 DecodedText decode(QByteArrayView bytes)
 {
     DecodedText result;
-    result.text = QString(bytes.size(), Qt::Uninitialized);
+    result.text = codec::bigText(bytes.size());
     char16_t *const outStart = reinterpret_cast<char16_t *>(result.text.data());
     char16_t *out = outStart;
     const auto *p = reinterpret_cast<const unsigned char *>(bytes.data());

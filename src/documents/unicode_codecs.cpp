@@ -63,7 +63,7 @@ DecodedText decode(QByteArrayView bytes)
 {
     DecodedText result;
     QString &text = result.text;
-    text = QString(bytes.size(), Qt::Uninitialized); // never more units than bytes
+    text = codec::bigText(bytes.size()); // never more units than bytes
     char16_t *out = reinterpret_cast<char16_t *>(text.data());
     char16_t *const outStart = out;
     const auto *p = reinterpret_cast<const unsigned char *>(bytes.data());
@@ -261,7 +261,7 @@ DecodedText decode(QByteArrayView bytes, bool bigEndian)
     // room for them only once one turns up.
     for (const bool roomForKept : {false, true}) {
         DecodedText result;
-        result.text = QString(roomForKept ? units * 2 + 1 : units + 1, Qt::Uninitialized);
+        result.text = codec::bigText(roomForKept ? units * 2 + 1 : units + 1);
         char16_t *out = reinterpret_cast<char16_t *>(result.text.data());
         char16_t *const outStart = out;
         qsizetype k = 0;
