@@ -178,7 +178,12 @@ void measureEditing(MainWindow &window, testing::FakeServices &fakes, Figures &f
     });
     f["undo"] = toScreen([&] { window.action("edit.undo")->trigger(); });
     pane.setSelectionStart(middle);
-    fakes.clipboard.content = QString::fromUtf8(pageOfLines(1024 * 1024, pane.text().mid(middle, 2000)));
+    // A MiB of the page's own text, as a user copies it from another page.
+    const QString piece = pane.text().left(64 * 1024);
+    QString pasted;
+    while (pasted.size() < 1024 * 1024)
+        pasted += piece;
+    fakes.clipboard.content = pasted;
     f["paste1MiB"] = toScreen([&] { window.action("edit.paste")->trigger(); });
     f["wrapSwitch"] = untilQuiet([&] { window.action("edit.wrap")->trigger(); });
     EditPane &wrapping = window.activePane();
