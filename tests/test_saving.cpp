@@ -248,7 +248,7 @@ void SavingTest::saveChangesNothingButTheText_data()
     QTest::newRow("setgid") << 02775 << 0;
     QTest::newRow("sticky") << 01644 << 0;
     QTest::newRow("setuid, setgid and sticky") << 07775 << 0;
-    QTest::newRow("setgid folder, file in the saver's group") << 0640 << int(SetgidFolder);
+    QTest::newRow("setgid folder, file in the saving user's group") << 0640 << int(SetgidFolder);
     QTest::newRow("no ACL, folder gained a default ACL") << 0640 << int(FolderDefaultAcl);
     QTest::newRow("own ACL, folder gained a default ACL") << 0640 << int(FileAcl | FolderDefaultAcl);
     QTest::newRow("own ACL") << 0640 << int(FileAcl);

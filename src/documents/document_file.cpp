@@ -27,7 +27,7 @@ QString finalTarget(const QString &path)
 }
 
 // Renaming a new file into place would split hard links, is impossible where
-// the folder cannot be written, and must not get round a file that the saver
+// the folder cannot be written, and must not get round a file that the user
 // may not write; the file is then written in place.
 bool canReplace(const QString &path, const struct stat &info)
 {

@@ -32,7 +32,7 @@ std::optional<QByteArray> bytesOfUnchangedFile(const QString &path, QStringView 
 // mode bits (setuid, setgid and sticky too), owner, group, ACL, extended
 // attributes and links stay as they were. An existing file is replaced by a
 // complete new one where the new one can take all of that over; otherwise
-// (hard links, a folder the saver cannot write, an owner or ACL the system
+// (hard links, a folder the user cannot write, an owner or ACL the system
 // will not carry over) it is written in place, with the space reserved
 // before the first byte of the old text is touched. Either way a failed save
 // leaves the old file whole. A symbolic link keeps pointing at the file it

@@ -429,40 +429,31 @@ void LineLayouts::visitParts(qsizetype line, qsizetype rowFrom, qsizetype rowTo,
     }
 }
 
-LineLayouts::Part LineLayouts::partAt(qsizetype line, qsizetype offset)
+LineLayouts::Part LineLayouts::partWhere(qsizetype line, qreal at, qreal (*extent)(const Segment &))
 {
     if (!isLong(line))
         return part(line, 0);
     const std::vector<Segment> &segments = segmentsOf(line);
-    qsizetype start = 0;
+    qreal before = 0;
     size_t i = 0;
-    while (i + 1 < segments.size() && start + segments[i].length <= offset)
-        start += segments[i++].length;
+    while (i + 1 < segments.size() && before + extent(segments[i]) <= at)
+        before += extent(segments[i++]);
     return part(line, qsizetype(i));
+}
+
+LineLayouts::Part LineLayouts::partAt(qsizetype line, qsizetype offset)
+{
+    return partWhere(line, qreal(offset), [](const Segment &s) { return qreal(s.length); });
 }
 
 LineLayouts::Part LineLayouts::partAtRow(qsizetype line, qsizetype row)
 {
-    if (!isLong(line))
-        return part(line, 0);
-    const std::vector<Segment> &segments = segmentsOf(line);
-    qsizetype first = 0;
-    size_t i = 0;
-    while (i + 1 < segments.size() && first + segments[i].rows <= row)
-        first += segments[i++].rows;
-    return part(line, qsizetype(i));
+    return partWhere(line, qreal(row), [](const Segment &s) { return qreal(s.rows); });
 }
 
 LineLayouts::Part LineLayouts::partAtX(qsizetype line, qreal x)
 {
-    if (!isLong(line))
-        return part(line, 0);
-    const std::vector<Segment> &segments = segmentsOf(line);
-    qreal left = 0;
-    size_t i = 0;
-    while (i + 1 < segments.size() && left + segments[i].width <= x)
-        left += segments[i++].width;
-    return part(line, qsizetype(i));
+    return partWhere(line, x, [](const Segment &s) { return s.width; });
 }
 
 qsizetype LineLayouts::preeditIn(qsizetype line, const Part &p) const

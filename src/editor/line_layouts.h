@@ -133,6 +133,8 @@ private:
     qsizetype preeditIn(qsizetype line, const Part &p) const;
     void relayoutRows(qsizetype line, qsizetype rows);
     Part part(qsizetype line, qsizetype segment);
+    // The part of the first segment that reaches past `at` by `extent`, or the last.
+    Part partWhere(qsizetype line, qreal at, qreal (*extent)(const Segment &));
     void estimateAllRows();
 
     const TextBuffer &m_buffer;

@@ -211,17 +211,12 @@ void EditPane::startDrag()
 
 void EditPane::dragEnterEvent(QDragEnterEvent *e)
 {
-    if (!e->mimeData()->hasText()) {
-        e->ignore();
-        return;
-    }
-    e->acceptProposedAction();
-    m_dropCaret = positionAt(e->position().toPoint());
-    viewport()->update();
+    dragMoveEvent(e);
 }
 
 void EditPane::dragMoveEvent(QDragMoveEvent *e)
 {
+    // Text only; where it would go shows as a caret of its own.
     if (!e->mimeData()->hasText()) {
         e->ignore();
         return;
