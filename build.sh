@@ -12,7 +12,8 @@
 set -euo pipefail
 cd "$(dirname "$0")"
 
-PACKAGES=(cmake ninja-build g++ qt6-base-dev qt6-base-dev-tools libgl-dev fonts-ipafont-gothic pkgconf libuchardet-dev zlib1g-dev)
+# xvfb: a test takes an X server away from a running editor (tests/test_termination.cpp).
+PACKAGES=(cmake ninja-build g++ qt6-base-dev qt6-base-dev-tools libgl-dev fonts-ipafont-gothic pkgconf libuchardet-dev zlib1g-dev xvfb)
 # What ./build.sh package needs beside debian/control's Build-Depends: the
 # Debian build tools and the validators tools/check_package.sh runs.
 PACKAGING_TOOLS=(dpkg-dev debhelper binutils desktop-file-utils appstream man-db)

@@ -2,6 +2,7 @@
 #include "dialogs/recovery_dialog.h"
 #include "documents/recovery_store.h"
 #include "platform/qt_services.h"
+#include "platform/termination_watch.h"
 
 #include <QApplication>
 #include <QStringList>
@@ -27,9 +28,10 @@ int main(int argc, char *argv[])
     window.openFromCommandLine(arguments.join(u' '));
     window.show();
 
-    // Asked inside the event loop, so that whatever ends the program while
-    // the question is open ends it.
+    // Asked inside the event loop, so that a signal that ends the program
+    // while the question is open ends it.
     holvane::DialogRecoveryQuestion question;
     QTimer::singleShot(0, &window, [&] { window.offerRecoveredDocuments(question); });
+    holvane::TerminationWatch watch([&window] { window.bringRecoveryUpToDate(); }, [&window] { window.quit(); });
     return QApplication::exec();
 }
