@@ -171,6 +171,7 @@ void RecoveryTest::nothingIsKeptWithoutAnEdit_data()
     QTest::newRow("a big document filling its pane") << "big";
     QTest::newRow("an edit undone") << "undo";
     QTest::newRow("saved in another encoding") << "convert";
+    QTest::newRow("typed and taken back in a new window") << "untitled";
 }
 
 void RecoveryTest::nothingIsKeptWithoutAnEdit()
@@ -179,17 +180,21 @@ void RecoveryTest::nothingIsKeptWithoutAnEdit()
     const QString big = QStringLiteral("<P>日本語の段落です。</P>\r\n").repeated(what == QLatin1String("big") ? 20'000 : 2);
     writeBytes(path("quiet.html"), big.toUtf8());
     Editor e(state());
-    e.open(path("quiet.html"));
+    if (what != QLatin1String("untitled"))
+        e.open(path("quiet.html"));
     if (what == QLatin1String("wrap")) {
         e.trigger("edit.wrap");
         e.trigger("edit.wrap");
     } else if (what == QLatin1String("big")) {
         QTRY_VERIFY(e.pane().lineCount() > 0); // the display filled, as after a paint
-    } else if (what == QLatin1String("undo")) {
+    } else if (what == QLatin1String("undo") || what == QLatin1String("untitled")) {
         e.type(QStringLiteral("x"));
         e.settle();
         QCOMPARE(recoveryFiles(state()).size(), std::size_t(1));
-        e.trigger("edit.undo");
+        if (what == QLatin1String("undo"))
+            e.trigger("edit.undo");
+        else
+            QTest::keyClick(&e.pane(), Qt::Key_Backspace);
     } else if (what == QLatin1String("convert")) {
         e.type(QStringLiteral("x"));
         e.trigger("file.encoding.save.utf16le");

@@ -30,6 +30,7 @@ void DocumentRecovery::open(const QString &folder)
     });
     m_name = m_store->newDocumentName();
     m_submitted = m_generation;
+    m_unchanged = m_document.text(); // what the window holds now is nobody's edit
 }
 
 void DocumentRecovery::watch(QPlainTextEdit *pane)
