@@ -19,7 +19,7 @@ PACKAGES=(cmake ninja-build g++ qt6-base-dev qt6-base-dev-tools libgl-dev fonts-
 PACKAGING_TOOLS=(dpkg-dev debhelper binutils desktop-file-utils appstream man-db)
 # What ./build.sh fuzz needs beside PACKAGES: clang and its libFuzzer.
 FUZZ_TOOLS=(clang-14 libclang-rt-14-dev)
-FUZZ_TARGETS=(codecs detect pane tags)
+FUZZ_TARGETS=(codecs detect pane tags recovery)
 
 as_root() {
     if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi
