@@ -1,7 +1,5 @@
 #include "app/document_recovery.h"
 
-#include <QPlainTextEdit>
-
 namespace holvane {
 
 DocumentRecovery::DocumentRecovery(Document document, QObject *parent) : QObject(parent), m_document(std::move(document))
@@ -20,6 +18,7 @@ DocumentRecovery::~DocumentRecovery()
 void DocumentRecovery::open(const QString &folder)
 {
     RecoveryStore::Opening opening = RecoveryStore::open(folder);
+    m_folder = folder;
     m_openingError = opening.error;
     if (!opening.store)
         return;
@@ -33,12 +32,7 @@ void DocumentRecovery::open(const QString &folder)
     m_unchanged = m_document.text(); // what the window holds now is nobody's edit
 }
 
-void DocumentRecovery::watch(QPlainTextEdit *pane)
-{
-    connect(pane, &QPlainTextEdit::textChanged, this, &DocumentRecovery::edited);
-}
-
-void DocumentRecovery::edited()
+void DocumentRecovery::noteChange()
 {
     if (m_replacing || !m_store)
         return;

@@ -11,8 +11,6 @@
 #include <functional>
 #include <memory>
 
-class QPlainTextEdit;
-
 namespace holvane {
 
 // Keeps the window's document in a recovery file while it has unsaved
@@ -41,9 +39,11 @@ public:
     // reason waits in openingError() until the window can tell it.
     void open(const QString &folder);
     RecoveryStore *store() const { return m_store.get(); }
+    QString folder() const { return m_folder; }
     QString openingError() const { return m_openingError; }
 
-    void watch(QPlainTextEdit *pane);
+    // A pane's text changed (its textChanged signal).
+    void noteChange();
     // While it lives, what the panes report is the window's own doing.
     [[nodiscard]] QScopedValueRollback<bool> replacingText() { return QScopedValueRollback<bool>(m_replacing, true); }
 
@@ -70,7 +70,6 @@ signals:
     void writeFailed(const QString &reason);
 
 private:
-    void edited();
     void schedule();
     void submitPending();
     void received(const RecoveryResult &result);
@@ -78,6 +77,7 @@ private:
     Document m_document;
     std::unique_ptr<RecoveryStore> m_store;
     std::unique_ptr<RecoveryWriter> m_writer; // goes before the store it writes to
+    QString m_folder;
     QString m_openingError;
     QString m_name;            // the current document's file
     TextSource m_unchanged;    // its text as the file has it, where known

@@ -44,8 +44,8 @@ void MainWindow::watchForRecovery()
 {
     m_recovery = std::make_unique<DocumentRecovery>(
         DocumentRecovery::Document{[this] { return recoveryText(); }, [this] { return recoveryRecord(); }});
-    m_recovery->watch(m_unwrappedPane);
-    m_recovery->watch(m_wrappingPane);
+    for (EditPane *pane : {m_unwrappedPane, m_wrappingPane})
+        connect(pane, &EditPane::textChanged, m_recovery.get(), &DocumentRecovery::noteChange);
     connect(m_recovery.get(), &DocumentRecovery::writeFailed, this, [this](const QString &reason) {
         m_services.messages.error(this, QStringLiteral("保存していない変更を復元ファイルに書き込めませんでした。\n"
                                                        "理由: %1\n"
@@ -93,7 +93,7 @@ void MainWindow::offerRecoveredDocuments(RecoveryQuestion &question)
         if (!m_recovery->openingError().isEmpty())
             m_services.messages.error(this, QStringLiteral("復元ファイルのフォルダー「%1」を使えません。\n理由: %2\n"
                                                            "保存していない変更は、プログラムが終わると失われます。")
-                                                .arg(RecoveryStore::defaultFolder(), m_recovery->openingError()));
+                                                .arg(m_recovery->folder(), m_recovery->openingError()));
         return;
     }
     Orphans orphans = store->takeOrphans();
