@@ -6,6 +6,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QtEndian>
@@ -84,6 +85,8 @@ private slots:
     void recordsComeBackExactly();
     void badFilesAreNeverMisread_data();
     void badFilesAreNeverMisread();
+    void theFolderFollowsXdgStateHome_data();
+    void theFolderFollowsXdgStateHome();
     void theFolderAndItsFilesArePrivate();
     void aWriteReplacesTheFileWhole();
     void liveProgramsKeepTheirFiles();
@@ -179,6 +182,34 @@ void RecoveryStoreTest::badFilesAreNeverMisread()
     const ParsedRecovery parsed = parseRecovery(bytes);
     QVERIFY(!parsed.record);
     QCOMPARE(parsed.problem, problem);
+}
+
+void RecoveryStoreTest::theFolderFollowsXdgStateHome_data()
+{
+    QTest::addColumn<QByteArray>("stateHome"); // "-": unset
+    QTest::addColumn<QString>("folder");
+    QTest::newRow("set") << QByteArray("/srv/state") << "/srv/state/holvane";
+    QTest::newRow("unset") << QByteArray("-") << "HOME/.local/state/holvane";
+    QTest::newRow("empty") << QByteArray("") << "HOME/.local/state/holvane";
+    QTest::newRow("relative, which the specification says to ignore") << QByteArray("state") << "HOME/.local/state/holvane";
+}
+
+void RecoveryStoreTest::theFolderFollowsXdgStateHome()
+{
+    QFETCH(QByteArray, stateHome);
+    QFETCH(QString, folder);
+    const QByteArray saved = qgetenv("XDG_STATE_HOME");
+    const bool wasSet = qEnvironmentVariableIsSet("XDG_STATE_HOME");
+    if (stateHome == "-")
+        qunsetenv("XDG_STATE_HOME");
+    else
+        qputenv("XDG_STATE_HOME", stateHome);
+    const QString found = RecoveryStore::defaultFolder();
+    if (wasSet)
+        qputenv("XDG_STATE_HOME", saved);
+    else
+        qunsetenv("XDG_STATE_HOME");
+    QCOMPARE(found, QString(folder).replace(QStringLiteral("HOME"), QDir::homePath()));
 }
 
 void RecoveryStoreTest::theFolderAndItsFilesArePrivate()
@@ -299,6 +330,7 @@ void RecoveryStoreTest::badFilesAreSetAsideOnceAndNeverDeleted()
     for (const auto &[name, bytes] : files)
         writeBytes(dir.filePath(QString::fromLatin1(name)), bytes);
     writeBytes(dir.filePath(QStringLiteral("1-aaaa-1.recovery.damaged")), "set aside before");
+    QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("4-dddd-1.recovery"))); // no file at all: left alone
 
     auto opened = RecoveryStore::open(dir.path());
     {
@@ -320,6 +352,7 @@ void RecoveryStoreTest::badFilesAreSetAsideOnceAndNeverDeleted()
     QVERIFY(left.contains(QStringLiteral("1-aaaa-1.recovery.damaged.1"))); // the earlier one is not overwritten
     QVERIFY(left.contains(QStringLiteral("1-aaaa-2.recovery.damaged")));
     QVERIFY(left.contains(QStringLiteral("2-bbbb-1.recovery.newer")));
+    QVERIFY(QFileInfo(dir.filePath(QStringLiteral("4-dddd-1.recovery"))).isDir());
     QCOMPARE(readBytes(dir.filePath(QStringLiteral("1-aaaa-1.recovery.damaged"))), QByteArray("set aside before"));
     QCOMPARE(readBytes(dir.filePath(QStringLiteral("1-aaaa-1.recovery.damaged.1"))), good.chopped(10));
     QCOMPARE(readBytes(dir.filePath(QStringLiteral("2-bbbb-1.recovery.newer"))), newer);

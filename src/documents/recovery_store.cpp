@@ -265,42 +265,48 @@ Orphans RecoveryStore::takeOrphans() const
 void RecoveryStore::readOrphansOf(const std::vector<QString> &names, Orphans &orphans) const
 {
     for (const QString &name : names) {
-        const QByteArray file = encoded(name);
-        const int fd = ::openat(m_folderFd, file.constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
-        struct stat info {};
-        std::optional<QByteArray> bytes;
-        bool regular = false;
-        if (fd >= 0 && ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size <= kLargestRecovery) {
-            regular = true;
-            bytes = readAll(fd, info.st_size);
-        }
-        if (fd >= 0)
-            ::close(fd);
-        if (fd < 0 && errno == ENOENT)
+        std::optional<ParsedRecovery> parsed = readAt(encoded(name));
+        if (!parsed)
             continue; // gone meanwhile
-        ParsedRecovery parsed;
-        if (regular && bytes)
-            parsed = parseRecovery(*bytes);
+        if (parsed->record)
+            orphans.found.push_back({name, std::move(*parsed->record)});
         else
-            parsed.problem = regular ? RecoveryProblem::Damaged : RecoveryProblem::NotOurs;
-        if (parsed.record) {
-            orphans.found.push_back({name, std::move(*parsed.record)});
-            continue;
-        }
-        // Renamed, never overwriting what an earlier one was renamed to.
-        const QString suffix = parsed.problem == RecoveryProblem::Newer ? QStringLiteral(".newer")
-                                                                         : QStringLiteral(".damaged");
-        QString newName;
-        for (int n = 0; n < 100 && newName.isEmpty(); ++n) {
-            const QString candidate = name + suffix + (n ? QStringLiteral(".%1").arg(n) : QString());
-            if (::renameat2(m_folderFd, file.constData(), m_folderFd, encoded(candidate).constData(), RENAME_NOREPLACE)
-                == 0)
-                newName = candidate;
-            else if (errno != EEXIST)
-                break;
-        }
-        orphans.setAside.push_back({name, newName, parsed.problem});
+            orphans.setAside.push_back({name, setAside(name, parsed->problem), parsed->problem});
     }
+}
+
+std::optional<ParsedRecovery> RecoveryStore::readAt(const QByteArray &name) const
+{
+    const int fd = ::openat(m_folderFd, name.constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+    if (fd < 0 && errno == ENOENT)
+        return std::nullopt;
+    ParsedRecovery parsed; // Damaged, where it cannot be read
+    struct stat info {};
+    if (fd >= 0 && ::fstat(fd, &info) == 0) {
+        if (!S_ISREG(info.st_mode) || info.st_size > kLargestRecovery)
+            parsed.problem = RecoveryProblem::NotOurs; // a folder, a FIFO, more than any text the editor held
+        else if (const std::optional<QByteArray> bytes = readAll(fd, info.st_size))
+            parsed = parseRecovery(*bytes);
+    }
+    if (fd >= 0)
+        ::close(fd);
+    return parsed;
+}
+
+QString RecoveryStore::setAside(const QString &name, RecoveryProblem problem) const
+{
+    // Renamed, never over what an earlier one was renamed to.
+    const QString suffix = problem == RecoveryProblem::Newer ? QStringLiteral(".newer") : QStringLiteral(".damaged");
+    for (int n = 0; n < 100; ++n) {
+        const QString candidate = name + suffix + (n ? QStringLiteral(".%1").arg(n) : QString());
+        if (::renameat2(m_folderFd, encoded(name).constData(), m_folderFd, encoded(candidate).constData(),
+                        RENAME_NOREPLACE)
+            == 0)
+            return candidate;
+        if (errno != EEXIST)
+            break;
+    }
+    return QString();
 }
 
 Orphans::Orphans(Orphans &&other) noexcept

@@ -99,6 +99,8 @@ private:
     RecoveryStore(QString folder, int folderFd, QString session, int lockFd);
     friend class Orphans;
     void readOrphansOf(const std::vector<QString> &names, Orphans &orphans) const;
+    std::optional<ParsedRecovery> readAt(const QByteArray &name) const; // nothing when it is gone
+    QString setAside(const QString &name, RecoveryProblem problem) const; // the new name, if any
     std::optional<int> lockIfGone(const QString &lockName) const;
 
     QString m_folder;
