@@ -169,8 +169,6 @@ private slots:
     void killLeavesTheLastWrite();
     void aLostXServer();
     void aLostWaylandCompositor();
-    void aDisplayLostMessageIsKnown_data();
-    void aDisplayLostMessageIsKnown();
 };
 
 void TerminationTest::signalsEndItTheOrdinaryWay_data()
@@ -269,25 +267,6 @@ void TerminationTest::aLostWaylandCompositor()
     QCOMPARE(child.process.exitCode(), 1);
     QVERIFY(child.process.readAllStandardError().contains("The Wayland connection broke"));
     QCOMPARE(leftText(state.path()), kWhole);
-}
-
-void TerminationTest::aDisplayLostMessageIsKnown_data()
-{
-    QTest::addColumn<QString>("message");
-    QTest::addColumn<bool>("lost");
-    QTest::newRow("xcb") << "The X11 connection broke (error 1). Did the X11 server die?" << true;
-    QTest::newRow("xcb, with a reason") << "The X11 connection broke: I/O error (code 1)" << true;
-    QTest::newRow("wayland") << "The Wayland connection broke. Did the Wayland compositor die?" << true;
-    QTest::newRow("wayland, a protocol error") << "The Wayland connection experienced a fatal error: Protocol error"
-                                               << true;
-    QTest::newRow("another warning") << "QFont::setPointSize: Point size <= 0 (0)" << false;
-}
-
-void TerminationTest::aDisplayLostMessageIsKnown()
-{
-    QFETCH(QString, message);
-    QFETCH(bool, lost);
-    QCOMPARE(TerminationWatch::saysDisplayIsLost(message), lost);
 }
 
 int main(int argc, char *argv[])

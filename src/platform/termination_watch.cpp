@@ -13,6 +13,16 @@
 #include <unistd.h>
 
 namespace holvane {
+namespace {
+
+bool saysDisplayIsLost(const QString &message)
+{
+    return message.startsWith(QLatin1String("The X11 connection broke"))
+           || message.startsWith(QLatin1String("The Wayland connection broke"))
+           || message.startsWith(QLatin1String("The Wayland connection experienced a fatal error"));
+}
+
+} // namespace
 
 struct TerminationHooks {
     static constexpr int kSignals[] = {SIGTERM, SIGHUP, SIGINT};
@@ -66,7 +76,7 @@ struct TerminationHooks {
 
     static void onMessage(QtMsgType type, const QMessageLogContext &context, const QString &message)
     {
-        if (type == QtFatalMsg || (type == QtWarningMsg && TerminationWatch::saysDisplayIsLost(message)))
+        if (type == QtFatalMsg || (type == QtWarningMsg && saysDisplayIsLost(message)))
             saveFromAnyThread();
         if (previous)
             previous(type, context, message);
@@ -107,13 +117,6 @@ TerminationWatch::~TerminationWatch()
         TerminationHooks::pipe[0] = TerminationHooks::pipe[1] = -1;
     }
     TerminationHooks::watch = nullptr;
-}
-
-bool TerminationWatch::saysDisplayIsLost(const QString &message)
-{
-    return message.startsWith(QLatin1String("The X11 connection broke"))
-           || message.startsWith(QLatin1String("The Wayland connection broke"))
-           || message.startsWith(QLatin1String("The Wayland connection experienced a fatal error"));
 }
 
 void TerminationWatch::signalled()

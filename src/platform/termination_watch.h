@@ -35,9 +35,6 @@ public:
     TerminationWatch(std::function<void()> save, std::function<void()> end, QObject *parent = nullptr);
     ~TerminationWatch() override;
 
-    // What a lost display's message looks like.
-    static bool saysDisplayIsLost(const QString &message);
-
 private:
     friend struct TerminationHooks;
     void signalled();
