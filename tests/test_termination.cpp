@@ -112,15 +112,21 @@ QString leftText(const QString &folder)
     return orphans.found.front().record.text;
 }
 
-// A display server of our own; it goes when this does.
+// A display server of our own; it goes when this does. Ended with SIGTERM,
+// it takes its lock file and socket with it, and its clients see their
+// connection break all the same.
 struct Server {
     QProcess process;
     QString name;
-    ~Server()
+    void end()
     {
-        process.kill();
-        process.waitForFinished();
+        process.terminate();
+        if (!process.waitForFinished(10'000)) {
+            process.kill();
+            process.waitForFinished();
+        }
     }
+    ~Server() { end(); }
 };
 
 bool startXvfb(Server &server)
@@ -129,7 +135,8 @@ bool startXvfb(Server &server)
     if (xvfb.isEmpty())
         return false;
     for (int display = 140; display < 200; ++display) {
-        if (QFile::exists(QStringLiteral("/tmp/.X%1-lock").arg(display)))
+        if (QFile::exists(QStringLiteral("/tmp/.X%1-lock").arg(display))
+            || QFile::exists(QStringLiteral("/tmp/.X11-unix/X%1").arg(display)))
             continue;
         server.name = QStringLiteral(":%1").arg(display);
         server.process.start(xvfb, {server.name, QStringLiteral("-nolisten"), QStringLiteral("tcp")});
@@ -241,7 +248,7 @@ void TerminationTest::aLostXServer()
     environment.insert(QStringLiteral("DISPLAY"), xvfb.name);
     Child child(state.path(), QStringLiteral("wait"), environment);
     QVERIFY(child.ready);
-    xvfb.process.kill();
+    xvfb.end();
     QVERIFY(child.process.waitForFinished(20'000));
     QCOMPARE(child.process.exitCode(), 1);
     QVERIFY(child.process.readAllStandardError().contains("The X11 connection broke"));
@@ -262,7 +269,7 @@ void TerminationTest::aLostWaylandCompositor()
     environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime.path());
     Child child(state.path(), QStringLiteral("wait"), environment);
     QVERIFY(child.ready);
-    weston.process.kill();
+    weston.end();
     QVERIFY(child.process.waitForFinished(20'000));
     QCOMPARE(child.process.exitCode(), 1);
     QVERIFY(child.process.readAllStandardError().contains("The Wayland connection broke"));

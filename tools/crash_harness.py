@@ -74,7 +74,7 @@ def big_page():
 class Display:
     def __init__(self):
         for number in range(120, 200):
-            if not os.path.exists("/tmp/.X%d-lock" % number):
+            if not os.path.exists("/tmp/.X%d-lock" % number) and not os.path.exists("/tmp/.X11-unix/X%d" % number):
                 break
         self.name = ":%d" % number
         self.log = tempfile.NamedTemporaryFile(prefix="holvane-xvfb-", suffix=".log", delete=False)
@@ -87,8 +87,12 @@ class Display:
             time.sleep(0.05)
 
     def close(self):
-        self.process.kill()
-        self.process.wait()
+        self.process.terminate()  # so that it takes its lock file and socket with it
+        try:
+            self.process.wait(timeout=10)
+        except subprocess.TimeoutExpired:
+            self.process.kill()
+            self.process.wait()
         os.unlink(self.log.name)
 
 
