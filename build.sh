@@ -13,13 +13,14 @@ set -euo pipefail
 cd "$(dirname "$0")"
 
 # e2fsprogs gives the tests mkfs.ext2: a file system without fallocate to fill up.
-PACKAGES=(cmake ninja-build g++ qt6-base-dev qt6-base-dev-tools libgl-dev fonts-ipafont-gothic e2fsprogs)
+# xvfb: a test takes an X server away from a running editor (tests/test_termination.cpp).
+PACKAGES=(cmake ninja-build g++ qt6-base-dev qt6-base-dev-tools libgl-dev fonts-ipafont-gothic e2fsprogs zlib1g-dev xvfb)
 # What ./build.sh package needs beside debian/control's Build-Depends: the
 # Debian build tools and the validators tools/check_package.sh runs.
 PACKAGING_TOOLS=(dpkg-dev debhelper binutils desktop-file-utils appstream man-db)
 # What ./build.sh fuzz needs beside PACKAGES: clang and its libFuzzer.
 FUZZ_TOOLS=(clang-14 libclang-rt-14-dev)
-FUZZ_TARGETS=(codecs detect pane tags)
+FUZZ_TARGETS=(codecs detect pane tags recovery)
 
 as_root() {
     if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi

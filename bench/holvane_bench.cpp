@@ -4,11 +4,13 @@
 //
 //   ./build/holvane_bench          (runs on Qt's offscreen platform)
 //   ./build/holvane_bench user     (only the documents as a user opens them)
+//   ./build/holvane_bench recovery (only the cost of keeping unsaved edits)
 #include "editor/edit_pane.h"
 #include "app/main_window.h"
 #include "documents/cp932_codec.h"
 #include "bench_encodings.h"
 #include "fakes.h"
+#include "recovery_bench.h"
 #include "user_bench.h"
 
 #include <QApplication>
@@ -163,6 +165,9 @@ int main(int argc, char *argv[])
 {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
+    // Whatever runs here, no recovery file goes near the user's own.
+    QTemporaryDir state;
+    qputenv("XDG_STATE_HOME", QFile::encodeName(state.path()));
     if (argc >= 4 && qstrcmp(argv[1], "--document") == 0)
         return bench::documentChild(argc, argv);
     QApplication app(argc, argv);
@@ -175,6 +180,10 @@ int main(int argc, char *argv[])
         bench::userBenchmark(QCoreApplication::applicationFilePath(), prose);
         return 0;
     }
+    if (argc == 2 && qstrcmp(argv[1], "recovery") == 0) {
+        recoveryBenchmark(japaneseHtml(10'000'000));
+        return 0;
+    }
 
     const QString big = japaneseHtml(10'000'000);
     encodingsBenchmark(big);
@@ -182,6 +191,7 @@ int main(int argc, char *argv[])
     pane(fakes.services(), japaneseHtml(1'000'000), "1 MB");
     pane(fakes.services(), big, "10 MB");
     files(fakes.services(), fakes.dialogs, big);
+    recoveryBenchmark(big);
     bench::userBenchmark(QCoreApplication::applicationFilePath(), prose);
 
     rusage usage{};

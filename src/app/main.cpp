@@ -1,8 +1,12 @@
 #include "app/main_window.h"
+#include "dialogs/recovery_dialog.h"
+#include "documents/recovery_store.h"
 #include "platform/qt_services.h"
+#include "platform/termination_watch.h"
 
 #include <QApplication>
 #include <QStringList>
+#include <QTimer>
 
 int main(int argc, char *argv[])
 {
@@ -15,6 +19,7 @@ int main(int argc, char *argv[])
     holvane::QtBeeper beeper;
     holvane::QtMessageBoxes messages;
     holvane::MainWindow window({dialogs, clipboard, clock, beeper, messages});
+    window.keepRecoveryIn(holvane::RecoveryStore::defaultFolder());
 
     // The argument is the whole text after the program's name; the shell has
     // already split it at blanks, so the pieces are joined again.
@@ -22,5 +27,11 @@ int main(int argc, char *argv[])
     arguments.removeFirst();
     window.openFromCommandLine(arguments.join(u' '));
     window.show();
+
+    // Asked inside the event loop, so that a signal that ends the program
+    // while the question is open ends it.
+    holvane::DialogRecoveryQuestion question;
+    QTimer::singleShot(0, &window, [&] { window.offerRecoveredDocuments(question); });
+    holvane::TerminationWatch watch([&window] { window.bringRecoveryUpToDate(); }, [&window] { window.quit(); });
     return QApplication::exec();
 }

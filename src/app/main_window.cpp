@@ -1,5 +1,6 @@
 #include "app/main_window.h"
 
+#include "app/document_recovery.h"
 #include "editor/edit_pane.h"
 #include "platform/twips.h"
 #include "dialogs/display_settings_dialog.h"
@@ -63,9 +64,13 @@ MainWindow::MainWindow(Services services, QWidget *parent)
     }
 
     buildMenus();
+    watchForRecovery();
 }
 
-MainWindow::~MainWindow() = default;
+MainWindow::~MainWindow()
+{
+    m_recovery.reset(); // writes what is left while the panes are still there
+}
 
 void MainWindow::openFromCommandLine(const QString &argument)
 {
@@ -148,6 +153,7 @@ void MainWindow::showPaneForWrapState(bool wrapping)
     EditPane *from = wrapping ? m_unwrappedPane : m_wrappingPane;
     EditPane *to = wrapping ? m_wrappingPane : m_unwrappedPane;
     const bool hadFocus = from->hasFocus();
+    const auto copying = m_recovery->replacingText();
     to->setSnapshot(from->snapshot());
     to->show();
     from->hide();

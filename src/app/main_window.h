@@ -1,5 +1,6 @@
 #pragma once
 
+#include "documents/file_identity.h"
 #include "documents/text_codec.h"
 #include "editor/undo_pair.h"
 #include "platform/standard_dialogs.h"
@@ -9,6 +10,7 @@
 #include <QMainWindow>
 
 #include <functional>
+#include <memory>
 
 class QAction;
 class QMenu;
@@ -17,6 +19,9 @@ namespace holvane {
 
 class EditPane;
 class DisplaySettingsDialog;
+class DocumentRecovery;
+class RecoveryQuestion;
+struct RecoveryRecord;
 struct PairedTag;
 struct SingleTag;
 
@@ -84,6 +89,12 @@ public:
     void setByteOrderMark(bool on);
     const DocumentFormat &documentFormat() const { return m_format; }
 
+    // Unsaved edits kept in recovery files (main_window_recovery.cpp).
+    void keepRecoveryIn(const QString &folder);
+    void offerRecoveredDocuments(RecoveryQuestion &question); // at start-up, once the window shows
+    void bringRecoveryUpToDate();
+    DocumentRecovery &recovery() const { return *m_recovery; }
+
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
     void showEvent(QShowEvent *event) override;
@@ -106,6 +117,11 @@ private:
     void warnAboutDeclaredCharset(const QString &text);
     void setDocumentCaption(const QString &path);
     void tellAboutKeptBytes(const QString &path, qsizetype count);
+    bool mayOverwrite(const QString &path);
+    std::function<QString()> recoveryText() const;
+    RecoveryRecord recoveryRecord() const;
+    void watchForRecovery();
+    void restoreDocument(const RecoveryRecord &record, const QString &fileName);
 
     Services m_services;
     StandardDialogs m_fileDialog;
@@ -119,12 +135,14 @@ private:
         QString path;
         DocumentFormat format;
         std::optional<TextSnapshot> text; // none where what was written is not the text
+        std::optional<FileIdentity> identity; // noted before reading and after writing
     } m_onDisk;
     QHash<QByteArray, QAction *> m_actions;
     QHash<QByteArray, QMenu *> m_menus;
     DisplaySettingsDialog *m_displaySettings = nullptr;
     QString m_pendingNotice; // shown once the window is on screen
     bool m_shownOnce = false;
+    std::unique_ptr<DocumentRecovery> m_recovery;
 };
 
 } // namespace holvane

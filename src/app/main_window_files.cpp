@@ -1,6 +1,7 @@
 // The file menu and the document read and write of the main window.
 #include "app/main_window.h"
 
+#include "app/document_recovery.h"
 #include "dialogs/new_document_dialog.h"
 #include "documents/document_file.h"
 #include "editor/edit_pane.h"
@@ -60,20 +61,30 @@ void MainWindow::tellAboutKeptBytes(const QString &path, qsizetype count)
 
 bool MainWindow::loadDocument(const QString &path, bool reportFailure, std::optional<Encoding> forced)
 {
+    // Noted before reading: a change made while the file is read is a change too.
+    const std::optional<FileIdentity> identity = fileIdentity(path);
     ReadOutcome read = readDocument(path, forced);
     if (!read.document) {
         if (reportFailure)
             m_services.messages.error(this, QStringLiteral("「%1」を開けませんでした。\n理由: %2").arg(path, read.error));
         return false;
     }
-    // Both panes share the decoded text; neither copies it.
-    m_unwrappedPane->setText(read.document->text);
-    const TextSnapshot loaded = m_unwrappedPane->snapshot();
-    m_wrappingPane->setSnapshot(loaded);
+    // Reading the file again in another encoding is what the user chose
+    // over the edits (asked first); another document leaves them kept.
+    m_recovery->beginDocument(forced ? DocumentRecovery::Previous::Discard : DocumentRecovery::Previous::Keep);
+    TextSnapshot loaded;
+    {
+        // Both panes share the decoded text; neither copies it.
+        const auto loading = m_recovery->replacingText();
+        m_unwrappedPane->setText(read.document->text);
+        loaded = m_unwrappedPane->snapshot();
+        m_wrappingPane->setSnapshot(loaded);
+    }
     m_undo.after = loaded;
     m_undo.before = loaded;
     m_format = {read.document->encoding, read.document->byteOrderMark};
-    m_onDisk = {path, m_format, loaded};
+    m_onDisk = {path, m_format, loaded, identity};
+    m_recovery->markUnedited();
     if (read.document->keptBytes > 0)
         tellAboutKeptBytes(path, read.document->keptBytes);
     return true;
@@ -115,7 +126,8 @@ bool MainWindow::writeActivePane(const QString &path)
         m_services.messages.error(this, QStringLiteral("「%1」を保存できませんでした。\n理由: %2").arg(path, *failure));
         return false;
     }
-    m_onDisk = {path, m_format, encoded.unencodable.empty() ? std::optional(snapshot) : std::nullopt};
+    m_onDisk = {path, m_format, encoded.unencodable.empty() ? std::optional(snapshot) : std::nullopt, fileIdentity(path)};
+    m_recovery->markUnedited();
     warnAboutDeclaredCharset(text);
     return true;
 }
@@ -150,7 +162,7 @@ void MainWindow::saveDocument()
         saveDocumentAs();
         return;
     }
-    if (writeActivePane(m_fileDialog.path))
+    if (mayOverwrite(m_fileDialog.path) && writeActivePane(m_fileDialog.path))
         setDocumentCaption(m_fileDialog.path);
 }
 
@@ -160,12 +172,17 @@ void MainWindow::newDocument()
     NewDocumentDialog confirmation(this);
     if (confirmation.exec() != QDialog::Accepted)
         return;
-    m_unwrappedPane->setText(QString());
-    m_wrappingPane->setText(QString());
+    m_recovery->beginDocument(DocumentRecovery::Previous::Discard);
+    {
+        const auto emptying = m_recovery->replacingText();
+        m_unwrappedPane->setText(QString());
+        m_wrappingPane->setText(QString());
+    }
     setWindowTitle(QStringLiteral("holvane"));
     m_fileDialog.path.clear();
     m_format = {};
     m_onDisk = {};
+    m_recovery->markUnedited();
 }
 
 } // namespace holvane
