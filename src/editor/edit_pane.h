@@ -56,6 +56,7 @@ public:
     void setSnapshot(const TextSnapshot &text);
     qsizetype lineCount() const { return m_buffer.lineCount(); }
     const TextBuffer &buffer() const { return m_buffer; }
+    const LineLayouts &layouts() const { return m_layouts; }
 
     qsizetype selectionStart() const { return std::min(m_anchor, m_caret); }
     void setSelectionStart(qsizetype start); // also empties the selection

@@ -108,6 +108,8 @@ public:
 
     // Forgets every layout but those the last paint used: after a paint.
     void trim();
+    // How many parts are laid out and kept: what the pane spent on its screen.
+    qsizetype keptLayouts() const { return qsizetype(m_cache.size()); }
 
 private:
     struct Segment {

@@ -116,7 +116,10 @@ void EditPane::walkDown(qreal limit, const std::function<bool(qsizetype, qreal, 
     qreal top = kMargin - qreal(m_topRowInLine * rowHeight);
     for (qsizetype line = m_topLine; line < m_buffer.lineCount() && top < limit; ++line) {
         const qsizetype fromRow = line == m_topLine ? m_topRowInLine : 0;
-        const qsizetype rows = layOutRows(line, fromRow, qsizetype((limit - top) / rowHeight) + 1);
+        // Only the rows from the first one shown down to the limit: the top
+        // line may have thousands above the screen.
+        const qreal shownFrom = top + qreal(fromRow * rowHeight);
+        const qsizetype rows = layOutRows(line, fromRow, qsizetype((limit - shownFrom) / rowHeight) + 1);
         if (visit(line, top, rows))
             return;
         top += qreal(rows * rowHeight);
@@ -263,8 +266,9 @@ void EditPane::paintEvent(QPaintEvent *e)
     const int rowHeight = m_layouts.rowHeight();
     walkDown(viewport()->height(), [&](qsizetype line, qreal top, qsizetype rows) {
         const qsizetype fromRow = line == m_topLine ? m_topRowInLine : 0;
+        const qreal shownFrom = top + qreal(fromRow * rowHeight);
         if (top + qreal(rows * rowHeight) >= area.top() && top < area.bottom() + 1)
-            paintLine(painter, line, top, fromRow, qsizetype((viewport()->height() - top) / rowHeight) + 1);
+            paintLine(painter, line, top, fromRow, qsizetype((viewport()->height() - shownFrom) / rowHeight) + 1);
         return false;
     });
     m_layouts.trim();
