@@ -115,9 +115,9 @@ void LineLayouts::forgetLayouts(qsizetype line)
 
 void LineLayouts::lineEdited(qsizetype line, qsizetype offset, qsizetype removed, qsizetype inserted)
 {
-    forgetLayouts(line);
     const auto it = m_long.find(line);
     if (it == m_long.end() || !isLong(line)) {
+        forgetLayouts(line);
         if (it != m_long.end())
             m_long.erase(it);
         if (m_wrap == Wrap::AtWidth)
@@ -140,6 +140,21 @@ void LineLayouts::lineEdited(qsizetype line, qsizetype offset, qsizetype removed
         cutIntoSegments(m_buffer.lineStart(line) + start, end - start - removed + inserted);
     segments.erase(segments.begin() + qsizetype(first), segments.begin() + qsizetype(last) + 1);
     segments.insert(segments.begin() + qsizetype(first), fresh.begin(), fresh.end());
+    // The layouts of the segments the change did not touch stay, renumbered.
+    const qsizetype shift = qsizetype(fresh.size()) - qsizetype(last - first + 1);
+    std::vector<decltype(m_cache)::node_type> kept;
+    for (auto at = m_cache.lower_bound({line, qsizetype(first)}); at != m_cache.end() && at->first.first == line;) {
+        auto next = std::next(at);
+        if (at->first.second > qsizetype(last))
+            kept.push_back(m_cache.extract(at));
+        else
+            m_cache.erase(at);
+        at = next;
+    }
+    for (auto &node : kept) {
+        node.key().second += shift;
+        m_cache.insert(std::move(node));
+    }
     qsizetype rows = 0;
     qreal width = 0;
     for (const Segment &s : segments) {
