@@ -17,6 +17,7 @@ import os
 import statistics
 import subprocess
 import sys
+import tempfile
 import time
 
 QUIET = 0.25    # seconds without CPU use that count as quiet
@@ -79,7 +80,8 @@ def forget_sessions(path):
     folder, name = os.path.split(path)
     for left in glob.glob(os.path.join(folder, f'.{name}*.kate-swp')):
         os.remove(left)
-    subprocess.run(['rm', '-rf', os.path.expanduser('~/.local/share/kwrite'), os.path.expanduser('~/.local/share/kate')])
+    subprocess.run(['rm', '-rf', os.path.expanduser('~/.local/share/kwrite'), os.path.expanduser('~/.local/share/kate'),
+                    os.environ['XDG_STATE_HOME']])
 
 
 def one_run(command, path):
@@ -108,6 +110,8 @@ def main():
     split = args.index('--')
     commands = [c.split() for c in ' '.join(args[:split]).split(',')]
     files = args[split + 1:]
+    # holvane's recovery files of a killed run would be offered at the next start.
+    os.environ['XDG_STATE_HOME'] = tempfile.mkdtemp(prefix='side-by-side-state-')
     display = f':{40 + os.getpid() % 50}'
     xvfb = subprocess.Popen(['Xvfb', display, '-screen', '0', '1280x1024x24'],
                             stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)

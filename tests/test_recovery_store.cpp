@@ -95,7 +95,6 @@ private slots:
     void leftoversOfEndedProgramsGo();
     void adoptAndRemove();
     void writerRunsInOrderOnItsOwnThread();
-    void writerRemovesAnUneditedText();
     void writerReportsFailures();
 };
 
@@ -433,43 +432,23 @@ void RecoveryStoreTest::writerRunsInOrderOnItsOwnThread()
                               released.wait();
                               return QStringLiteral("a1");
                           },
-                          {}, sample(), 0, 1};
+                          sample(), 0, 1};
         writer.submit(std::move(first));
         running.get_future().wait();
         for (const auto &[name, text, generation] :
              {std::tuple{"b.recovery", "b2", 2}, {"a.recovery", "a3", 3}, {"b.recovery", "b4", 4}, {"a.recovery", "a5", 5}})
-            writer.submit({QString::fromLatin1(name), [t = QString::fromLatin1(text)] { return t; }, {}, sample(),
+            writer.submit({QString::fromLatin1(name), [t = QString::fromLatin1(text)] { return t; }, sample(),
                            0, quint64(generation)});
         go.set_value();
         writer.finish();
         // The later job for a file took the place of the one not yet started.
         QCOMPARE(done, (std::vector<quint64>{1, 4, 5}));
-        writer.submit({QStringLiteral("b.recovery"), {}, {}, {}, 0, 6}); // removes
+        writer.submit({QStringLiteral("b.recovery"), {}, {}, 0, 6}); // removes
     } // the writer finishes what it was handed before it goes
     QVERIFY(writerThread != std::this_thread::get_id());
     QCOMPARE(done.back(), quint64(6));
     QCOMPARE(parseRecovery(readBytes(dir.filePath(QStringLiteral("a.recovery")))).record->text, QStringLiteral("a5"));
     QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("b.recovery"))));
-}
-
-void RecoveryStoreTest::writerRemovesAnUneditedText()
-{
-    QTemporaryDir dir;
-    auto opened = RecoveryStore::open(dir.path());
-    std::vector<RecoveryOutcome> outcomes;
-    RecoveryWriter writer(*opened.store, [&](const RecoveryResult &r) { outcomes.push_back(r.outcome); });
-    const QString onDisk = QStringLiteral("as read");
-    auto job = [&](const QString &text) {
-        return RecoveryJob{QStringLiteral("d.recovery"), [text] { return text; }, [onDisk] { return onDisk; },
-                           sample(), 0, 0};
-    };
-    writer.submit(job(QStringLiteral("as read, and edited")));
-    writer.finish();
-    QVERIFY(QFile::exists(dir.filePath(QStringLiteral("d.recovery"))));
-    writer.submit(job(onDisk)); // the edit undone
-    writer.finish();
-    QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("d.recovery"))));
-    QCOMPARE(outcomes, (std::vector<RecoveryOutcome>{RecoveryOutcome::Written, RecoveryOutcome::Removed}));
 }
 
 void RecoveryStoreTest::writerReportsFailures()
@@ -479,7 +458,7 @@ void RecoveryStoreTest::writerReportsFailures()
     QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("x.recovery.tmp")));
     std::vector<RecoveryResult> results;
     RecoveryWriter writer(*opened.store, [&](const RecoveryResult &r) { results.push_back(r); });
-    writer.submit({QStringLiteral("x.recovery"), [] { return QStringLiteral("text"); }, {}, sample(), 7, 8});
+    writer.submit({QStringLiteral("x.recovery"), [] { return QStringLiteral("text"); }, sample(), 7, 8});
     writer.finish();
     QCOMPARE(results.size(), std::size_t(1));
     QCOMPARE(results.front().outcome, RecoveryOutcome::Failed);

@@ -55,8 +55,11 @@ void DocumentRecovery::submitPending()
     m_timer.stop();
     RecoveryJob job;
     job.name = m_name;
-    job.text = m_document.text();
-    job.unchanged = m_unchanged;
+    // A text equal to the file's has no unsaved edits: its file goes. Told
+    // by the snapshots, which share their pieces where the text is the same.
+    const TextSnapshot text = m_document.text();
+    if (!m_unchanged || !(*m_unchanged == text))
+        job.text = [text] { return text.toString(); };
     job.record = m_document.describe();
     job.document = m_documentSerial;
     job.generation = m_generation;
@@ -73,11 +76,11 @@ void DocumentRecovery::beginDocument(Previous previous)
         submitPending();
     } else {
         m_timer.stop();
-        m_writer->submit({m_name, {}, {}, {}, m_documentSerial, m_generation});
+        m_writer->submit({m_name, {}, {}, m_documentSerial, m_generation});
     }
     ++m_documentSerial;
     m_name = m_store->newDocumentName();
-    m_unchanged = {};
+    m_unchanged.reset();
     m_submitted = m_generation;
     // A big document fills its pane for a moment after it is read; its
     // first write waits for that rather than hurrying it.
@@ -89,7 +92,7 @@ void DocumentRecovery::markUnedited()
     if (!m_store)
         return;
     m_timer.stop();
-    m_writer->submit({m_name, {}, {}, {}, m_documentSerial, m_generation});
+    m_writer->submit({m_name, {}, {}, m_documentSerial, m_generation});
     m_submitted = m_generation;
     m_unchanged = m_document.text();
 }
@@ -98,7 +101,7 @@ void DocumentRecovery::adopt(const QString &orphanName)
 {
     if (!m_store)
         return;
-    m_unchanged = {};
+    m_unchanged.reset();
     if (m_store->adopt(orphanName, m_name)) {
         // Not taken over: the text is written afresh under this program's name.
         ++m_generation;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "documents/recovery_writer.h"
+#include "editor/text_buffer.h"
 
 #include <QElapsedTimer>
 #include <QObject>
@@ -10,6 +11,7 @@
 #include <chrono>
 #include <functional>
 #include <memory>
+#include <optional>
 
 namespace holvane {
 
@@ -26,9 +28,8 @@ namespace holvane {
 class DocumentRecovery : public QObject {
     Q_OBJECT
 public:
-    using TextSource = std::function<QString()>;
     struct Document {
-        std::function<TextSource()> text;        // the text as it stands, for another thread to read
+        std::function<TextSnapshot()> text;       // the text as it stands, made a string on the writer's thread
         std::function<RecoveryRecord()> describe; // all but the text
     };
 
@@ -80,7 +81,7 @@ private:
     QString m_folder;
     QString m_openingError;
     QString m_name;            // the current document's file
-    TextSource m_unchanged;    // its text as the file has it, where known
+    std::optional<TextSnapshot> m_unchanged; // its text as the file has it, where known
     quint64 m_documentSerial = 0;
     quint64 m_generation = 0;  // one more at every edit
     quint64 m_submitted = 0;   // the generation last handed to the writer

@@ -118,7 +118,7 @@ private:
     void setDocumentCaption(const QString &path);
     void tellAboutKeptBytes(const QString &path, qsizetype count);
     bool mayOverwrite(const QString &path);
-    std::function<QString()> recoveryText() const;
+    TextSnapshot recoveryText() const;
     RecoveryRecord recoveryRecord() const;
     void watchForRecovery();
     void restoreDocument(const RecoveryRecord &record, const QString &fileName);

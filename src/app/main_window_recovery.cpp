@@ -54,11 +54,11 @@ void MainWindow::watchForRecovery()
     });
 }
 
-// The one place the recovery takes the document's text: a snapshot that
+// The one place the recovery takes the document's text: a snapshot, which
 // costs a pointer now and is made a string on the writer's thread.
-std::function<QString()> MainWindow::recoveryText() const
+TextSnapshot MainWindow::recoveryText() const
 {
-    return [text = activePane().snapshot()] { return text.toString(); };
+    return activePane().snapshot();
 }
 
 RecoveryRecord MainWindow::recoveryRecord() const

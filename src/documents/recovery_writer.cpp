@@ -67,12 +67,8 @@ RecoveryResult RecoveryWriter::perform(RecoveryJob &job) const
     std::optional<QString> failure;
     if (job.text) {
         job.record.text = job.text();
-        if (job.unchanged && job.unchanged() == job.record.text) {
-            failure = m_store.remove(job.name);
-        } else {
-            result.outcome = RecoveryOutcome::Written;
-            failure = m_store.write(job.name, job.record);
-        }
+        result.outcome = RecoveryOutcome::Written;
+        failure = m_store.write(job.name, job.record);
     } else {
         failure = m_store.remove(job.name);
     }

@@ -16,9 +16,6 @@ struct RecoveryJob {
     // Produces the text on the writer's thread; the caller hands a cheap
     // copy or snapshot, never the work of copying. Empty: remove the file.
     std::function<QString()> text;
-    // The text as read or last written: an equal text has no unsaved edits,
-    // so its file is removed rather than written. Empty: always write.
-    std::function<QString()> unchanged;
     RecoveryRecord record; // all but the text
     quint64 document = 0;  // the caller's, handed back
     quint64 generation = 0;
