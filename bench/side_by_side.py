@@ -6,8 +6,8 @@
 For each file and each editor (commands are separated by ','; the file's path
 is appended): the time from the start of the process until its window is up
 and its CPU has been quiet for a while ("ready"), its peak memory then, and
-the CPU time (the editor's own threads) until quiet after Ctrl+End and after a
-typed character. Medians of N fresh runs. Needs Xvfb, xdotool and a D-Bus
+the CPU time of its main thread until quiet after Ctrl+End and after a typed
+character. Medians of N fresh runs. Needs Xvfb, xdotool and a D-Bus
 session (dbus-launch), all from Debian.
 
     bench/side_by_side.py build/holvane , kwrite -- page10.html page100.html
@@ -24,10 +24,10 @@ QUIET = 0.25    # seconds without CPU use that count as quiet
 POLL = 0.005
 
 
-def cpu_ns(pid):
-    """CPU time of all the process's threads, from the scheduler's own count."""
+def cpu_ns(pid, thread='*'):
+    """CPU time of the process's threads (or of one), from the scheduler's own count."""
     total = 0
-    for path in glob.glob(f'/proc/{pid}/task/*/schedstat'):
+    for path in glob.glob(f'/proc/{pid}/task/{thread}/schedstat'):
         try:
             with open(path) as f:
                 total += int(f.read().split()[0])
@@ -68,10 +68,12 @@ def window_of(pid, deadline=60):
 
 
 def cpu_after_key(pid, window, key):
-    before = cpu_ns(pid)
+    """The CPU the user interface's thread spends on a key; what other threads
+    do meanwhile (holvane's recovery file, KWrite's swap file) is left out."""
+    before = cpu_ns(pid, pid)
     subprocess.run(['xdotool', 'key', '--window', window, key])
     wait_quiet(pid)
-    return (cpu_ns(pid) - before) / 1e6
+    return (cpu_ns(pid, pid) - before) / 1e6
 
 
 def forget_sessions(path):
