@@ -242,6 +242,7 @@ void check(const Model &model, EditPane &pane, bool typedOver, int step, char op
     Model shown = model;
     if (typedOver)
         shown.replaceSelection(QString());
+    FUZZ_CHECK(pane.layouts().segmentsAgree(), where + QStringLiteral("the segments of a long line do not add up to it"));
     const qsizetype lines = shown.lineEnds() + 1;
     FUZZ_CHECK(pane.lineCount() == lines,
                where + QStringLiteral("%1 lines, expected %2 in ").arg(pane.lineCount()).arg(lines) + shortly(text));

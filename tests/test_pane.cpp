@@ -67,6 +67,7 @@ private slots:
     void reservedKeysNeverEdit();
     void pagesAndTheEnds();
     void longLinesAreLaidOutAScreenAtATime();
+    void lineEndsMeetingAtTheEndOfALongLine();
     void longLinePositionsRoundTrip_data();
     void longLinePositionsRoundTrip();
     void wrappedRowsAreRowsForTheKeys();
@@ -386,6 +387,26 @@ void PaneTest::longLinesAreLaidOutAScreenAtATime()
             QVERIFY(part.length < 10'000);
         });
         QVERIFY2(parts >= 1 && parts <= 3, qPrintable(QString::number(parts)));
+    }
+}
+
+void PaneTest::lineEndsMeetingAtTheEndOfALongLine()
+{
+    // A CR put before the LF that ends a long line makes one CR LF: the
+    // line keeps its length, and its segments must still add up to it.
+    for (const EditPane::Wrap wrap : {EditPane::Wrap::None, EditPane::Wrap::AtRightEdge}) {
+        recreate(wrap);
+        const QString line = minified(20'000);
+        m_pane->setText(line + QStringLiteral("\nz"));
+        m_pane->setSelectionStart(line.size());
+        m_pane->grab();
+        m_pane->replaceSelection(QStringLiteral("\r"));
+        QCOMPARE(m_pane->text(), line + QStringLiteral("\r\nz"));
+        QVERIFY(m_pane->layouts().segmentsAgree());
+        m_pane->grab();
+        QTest::keyClick(m_pane, Qt::Key_Delete); // the caret stands before the CR LF; it goes whole
+        QCOMPARE(m_pane->text(), line + QStringLiteral("z"));
+        QVERIFY(m_pane->layouts().segmentsAgree());
     }
 }
 

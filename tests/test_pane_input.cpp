@@ -84,6 +84,7 @@ private slots:
     void cancelledReadingDoesNotComeBack_data();
     void cancelledReadingDoesNotComeBack();
     void commitReplacesWhatTheInputMethodSays();
+    void aReadingOutlivesNeitherClicksNorANewText();
     void inputMethodIsAnsweredAtTheCaret();
     void screenReaderReadsAndHears();
 };
@@ -253,6 +254,36 @@ void PaneInputTest::commitReplacesWhatTheInputMethodSays()
     QCOMPARE(r.pane.text(), QStringLiteral("aX\r\nYdef"));
     QCOMPARE(r.pane.caretPosition(), 5);
     QCOMPARE(r.undoTwice(), (QStringList{QStringLiteral("abcdef"), QStringLiteral("aX\r\nYdef")}));
+}
+
+void PaneInputTest::aReadingOutlivesNeitherClicksNorANewText()
+{
+    // A click the input method did not hear of: the commit still goes where
+    // its reading showed, not where the caret went.
+    Recorded r(EditPane::Wrap::None);
+    r.pane.setText(QStringLiteral("abcdefghij"));
+    r.pane.setSelectionStart(2);
+    compose(r.pane, QStringLiteral("か"));
+    QTest::mouseClick(r.pane.viewport(), Qt::LeftButton, {}, pointOf(r.pane, 8));
+    compose(r.pane, QString(), QStringLiteral("漢"));
+    QCOMPARE(r.pane.text(), QStringLiteral("ab漢cdefghij"));
+
+    // A new text under a reading typed over a selection: the reading ends,
+    // and nothing of the old text comes back.
+    r.pane.setText(QStringLiteral("hello world"));
+    r.pane.setCaret(11, 6);
+    compose(r.pane, QStringLiteral("x"));
+    r.pane.setText(QStringLiteral("brand new text"));
+    QCOMPARE(r.pane.text(), QStringLiteral("brand new text"));
+    compose(r.pane, QString()); // the input method's cancel, late
+    QCOMPARE(r.pane.text(), QStringLiteral("brand new text"));
+
+    // Undo under such a reading puts back exactly the text it was given.
+    r.pane.setText(QStringLiteral("hello world"));
+    r.pane.setCaret(11, 6);
+    compose(r.pane, QStringLiteral("x"));
+    r.pane.replaceAllCaretAtEnd(TextSnapshot(QStringLiteral("hello world!")));
+    QCOMPARE(r.pane.text(), QStringLiteral("hello world!"));
 }
 
 void PaneInputTest::inputMethodIsAnsweredAtTheCaret()

@@ -150,6 +150,9 @@ void MainWindow::toggleWrap()
 
 void MainWindow::showPaneForWrapState(bool wrapping)
 {
+    // A reading still open goes into the pane it was typed in, before that
+    // pane's text is carried over.
+    QGuiApplication::inputMethod()->commit();
     EditPane *from = wrapping ? m_unwrappedPane : m_wrappingPane;
     EditPane *to = wrapping ? m_wrappingPane : m_unwrappedPane;
     const bool hadFocus = from->hasFocus();

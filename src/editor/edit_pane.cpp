@@ -75,6 +75,7 @@ void EditPane::setSnapshot(const TextSnapshot &text)
     const bool hadSelection = hasSelection();
     const qsizetype oldSize = m_buffer.size();
     const QString removed = QAccessible::isActive() ? m_buffer.text() : QString();
+    endComposition();
     m_buffer.setSnapshot(text);
     m_anchor = m_caret = 0;
     m_desiredX = -1;
@@ -144,7 +145,8 @@ void EditPane::surroundSelection(const QString &opening, const QString &closing)
 
 void EditPane::replaceAllCaretAtEnd(const TextSnapshot &text)
 {
-    const TextSnapshot current = snapshot();
+    keepTypedOverSelectionOut(); // what differs is worked out against the text as it stands
+    const TextSnapshot current = m_buffer.snapshot();
     const qsizetype prefix = TextSnapshot::commonPrefix(current, text);
     const qsizetype suffix = TextSnapshot::commonSuffix(current, text, prefix);
     // What differs comes back as the snapshot's own pieces, not as a copy.
@@ -182,26 +184,34 @@ void EditPane::changeText(qsizetype &from, qsizetype &removed, qsizetype inserte
                                                                             : m_buffer.lineOf(from);
     const qsizetype lastLineBefore = m_buffer.lineOf(from + removed);
     const qsizetype firstLineStart = m_buffer.lineStart(firstLine);
+    const qsizetype firstLineLength = m_buffer.lineLength(firstLine);
     const QString removedText = QAccessible::isActive() ? m_buffer.mid(from, removed) : QString();
-    if (change == Change::Real && m_typedOverAt >= 0) {
-        // A change in the middle of a composition over a selection (the
-        // input method did not commit first): the selection stays gone.
-        m_typedOver.clear();
-        m_typedOverAt = -1;
-        m_beforeComposition.reset();
-    }
+    // A change in the middle of a composition over a selection (the input
+    // method did not commit first): the selection stays gone.
+    if (change == Change::Real)
+        keepTypedOverSelectionOut();
 
     replace();
 
     const qsizetype lastLineAfter = m_buffer.lineOf(from + inserted);
     if (!m_layoutsStale) {
-        if (lastLineBefore == firstLine && lastLineAfter == firstLine)
+        // Within one line, unless a CR and an LF met or parted at its end:
+        // then its length is not what the change alone makes it.
+        if (lastLineBefore == firstLine && lastLineAfter == firstLine
+            && m_buffer.lineLength(firstLine) == firstLineLength - removed + inserted)
             m_layouts.lineEdited(firstLine, from - firstLineStart, removed, inserted);
         else
             m_layouts.linesReplaced(firstLine, lastLineBefore - firstLine + 1, lastLineAfter - firstLine + 1);
     }
     m_caret = m_anchor = m_buffer.caretPosition(from + inserted);
     m_desiredX = -1;
+    // A reading still shown (a command the input method did not commit
+    // for) stays at the caret.
+    if (change == Change::Real && m_layouts.preedit().position >= 0) {
+        LineLayouts::Preedit preedit = m_layouts.preedit();
+        preedit.position = m_caret;
+        m_layouts.setPreedit(preedit);
+    }
     tellAccessibility(this, from, removed, removedText, inserted);
     updateScrollBars();
     ensureCaretVisible();

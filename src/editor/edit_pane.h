@@ -182,6 +182,13 @@ private:
 
     // pane_input_method.cpp
     bool dropsWithdrawnReading(const QInputMethodEvent *e);
+    // A click, a drop or a paste while a reading shows: the input method
+    // commits it first, where it stands.
+    void commitReading();
+    // The text is replaced under a composition: it ends, reading and all.
+    void endComposition();
+    // A selection a reading was typed over stays gone.
+    void keepTypedOverSelectionOut();
     void takeTypedOverSelection();
     void giveBackTypedOverSelection();
     void showPreedit(const QInputMethodEvent *e);

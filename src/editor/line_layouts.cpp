@@ -505,6 +505,18 @@ qsizetype LineLayouts::offsetAt(qsizetype line, QPointF point)
     return p.start + std::clamp<qsizetype>(local, 0, p.length);
 }
 
+bool LineLayouts::segmentsAgree() const
+{
+    for (const auto &[line, segments] : m_long) {
+        qsizetype length = 0;
+        for (const Segment &s : segments)
+            length += s.length;
+        if (line >= m_buffer.lineCount() || length != m_buffer.lineLength(line))
+            return false;
+    }
+    return true;
+}
+
 void LineLayouts::trim()
 {
     if (m_cache.size() <= kCachedLayouts)

@@ -110,6 +110,9 @@ public:
     void trim();
     // How many parts are laid out and kept: what the pane spent on its screen.
     qsizetype keptLayouts() const { return qsizetype(m_cache.size()); }
+    // Whether the segments of every line cut into segments add up to the
+    // line, as they must after any change.
+    bool segmentsAgree() const;
 
 private:
     struct Segment {

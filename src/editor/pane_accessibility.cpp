@@ -11,6 +11,7 @@ namespace {
 
 // Words and sentences are looked for this far around an offset, within its line.
 constexpr qsizetype kReach = 512;
+constexpr qsizetype kLongestLine = 8192;
 
 class PaneAccessible : public QAccessibleWidget,
                        public QAccessibleTextInterface,
@@ -132,6 +133,10 @@ private:
             return {offset, std::min(buffer.size(), offset + 1)};
         case QAccessible::LineBoundary:
         case QAccessible::ParagraphBoundary:
+            // A line of a minified page can be megabytes: a reader gets a
+            // stretch of it around the offset, not all of it at every move.
+            if (nextLine - lineStart > kLongestLine)
+                return {std::max(lineStart, offset - kLongestLine / 2), std::min(nextLine, offset + kLongestLine / 2)};
             return {lineStart, nextLine};
         case QAccessible::NoBoundary:
             return {0, buffer.size()};

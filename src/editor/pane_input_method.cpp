@@ -40,6 +40,29 @@ bool EditPane::dropsWithdrawnReading(const QInputMethodEvent *e)
     return drop;
 }
 
+void EditPane::commitReading()
+{
+    if (!m_preedit.isEmpty())
+        QGuiApplication::inputMethod()->commit();
+}
+
+void EditPane::endComposition()
+{
+    keepTypedOverSelectionOut();
+    m_preedit.clear();
+    m_withdrawn.clear();
+    m_layouts.setPreedit({});
+    if (hasFocus())
+        QGuiApplication::inputMethod()->reset();
+}
+
+void EditPane::keepTypedOverSelectionOut()
+{
+    m_typedOver.clear();
+    m_typedOverAt = -1;
+    m_beforeComposition.reset();
+}
+
 void EditPane::takeTypedOverSelection()
 {
     if (!hasSelection())
@@ -69,14 +92,16 @@ void EditPane::inputMethodEvent(QInputMethodEvent *e)
     const bool reading = !e->preeditString().isEmpty();
     if (commits) {
         const TextSnapshot before = snapshot();
-        m_beforeComposition.reset();
-        m_typedOver.clear();
-        m_typedOverAt = -1;
-        // A commit replaces the selection; the replacement range the input
-        // method gives counts from the caret.
-        if (hasSelection())
+        keepTypedOverSelectionOut();
+        // A commit goes where its reading shows, even where the caret moved
+        // since (a click the input method did not hear of); without a
+        // reading it replaces the selection. The replacement range the input
+        // method gives counts from there.
+        const qsizetype reading = m_layouts.preedit().position;
+        if (reading < 0 && hasSelection())
             edit(selectionStart(), selectionLength(), {}, Change::WhileComposing);
-        const qsizetype from = std::clamp<qsizetype>(m_caret + e->replacementStart(), 0, m_buffer.size());
+        const qsizetype at = reading >= 0 ? std::min(reading, m_buffer.size()) : m_caret;
+        const qsizetype from = std::clamp<qsizetype>(at + e->replacementStart(), 0, m_buffer.size());
         const qsizetype length = std::clamp<qsizetype>(e->replacementLength(), 0, m_buffer.size() - from);
         edit(from, length, withOwnLineEnds(e->commitString()));
         emit beforeInput(before);

@@ -65,6 +65,7 @@ void EditPane::mousePressEvent(QMouseEvent *e)
 {
     if (e->button() != Qt::LeftButton)
         return;
+    commitReading();
     const QPoint at = e->position().toPoint();
     const qsizetype position = positionAt(at);
     const bool triple = m_sinceDoubleClick.isValid()
@@ -93,6 +94,7 @@ void EditPane::mouseDoubleClickEvent(QMouseEvent *e)
 {
     if (e->button() != Qt::LeftButton)
         return;
+    commitReading();
     m_pressedAt = e->position().toPoint();
     m_mayDrag = false;
     m_selecting = true;
@@ -240,6 +242,7 @@ void EditPane::dropEvent(QDropEvent *e)
         e->ignore();
         return;
     }
+    commitReading();
     const qsizetype at = positionAt(e->position().toPoint());
     const bool here = isOwnDrag(e->mimeData());
     const bool move = here && e->dropAction() == Qt::MoveAction;
@@ -268,6 +271,7 @@ void EditPane::pasteAt(qsizetype position, const QString &text)
 {
     if (text.isEmpty())
         return;
+    commitReading();
     recordedInput([&] { edit(m_buffer.caretPosition(position), 0, withOwnLineEnds(text)); });
 }
 

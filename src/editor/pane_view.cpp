@@ -10,6 +10,7 @@
 #include <QTextLine>
 
 #include <cmath>
+#include <limits>
 
 namespace holvane {
 namespace {
@@ -84,7 +85,8 @@ void EditPane::updateScrollBars()
         QScrollBar *horizontal = horizontalScrollBar();
         const QSignalBlocker blocker(horizontal);
         const int width = viewport()->width();
-        horizontal->setRange(0, std::max(0, int(std::ceil(m_layouts.widestLine())) + 2 * kMargin + 1 - width));
+        const qreal widest = std::min(m_layouts.widestLine(), qreal(std::numeric_limits<int>::max() / 2));
+        horizontal->setRange(0, std::max(0, int(std::ceil(widest)) + 2 * kMargin + 1 - width));
         horizontal->setPageStep(width);
         horizontal->setSingleStep(kHorizontalStep);
         m_scrollX = std::clamp(m_scrollX, 0, horizontal->maximum());
@@ -94,6 +96,7 @@ void EditPane::updateScrollBars()
 
 void EditPane::scrollContentsBy(int dx, int dy)
 {
+    ensureLayouts();
     if (dy != 0)
         std::tie(m_topLine, m_topRowInLine) = m_layouts.lineAtRow(verticalScrollBar()->value());
     if (dx != 0)
@@ -172,7 +175,7 @@ void EditPane::ensureCaretVisible()
     viewport()->update();
     if (m_wrap == Wrap::None) {
         const int width = viewport()->width() - 2 * kMargin;
-        const int x = int(caret.x());
+        const int x = int(std::min(caret.x(), qreal(std::numeric_limits<int>::max() / 2)));
         if (x < m_scrollX)
             m_scrollX = std::max(0, x - width / 4);
         else if (x > m_scrollX + width - 2)
