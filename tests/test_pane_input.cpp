@@ -258,13 +258,27 @@ void PaneInputTest::commitReplacesWhatTheInputMethodSays()
 
 void PaneInputTest::aReadingOutlivesNeitherClicksNorANewText()
 {
-    // A click the input method did not hear of: the commit still goes where
-    // its reading showed, not where the caret went.
+    // A click while a reading shows: the reading goes in where it showed,
+    // as one step for Undo, and the input method's own commit of it on the
+    // reset that follows (ibus with Mozc sends one) is not a second copy.
     Recorded r(EditPane::Wrap::None);
     r.pane.setText(QStringLiteral("abcdefghij"));
     r.pane.setSelectionStart(2);
     compose(r.pane, QStringLiteral("か"));
     QTest::mouseClick(r.pane.viewport(), Qt::LeftButton, {}, pointOf(r.pane, 8));
+    QCOMPARE(r.pane.text(), QStringLiteral("abかcdefghij"));
+    QCOMPARE(r.pane.caretPosition(), 9); // where the click was, the reading before it
+    compose(r.pane, QString());
+    compose(r.pane, QString(), QStringLiteral("か"));
+    QCOMPARE(r.pane.text(), QStringLiteral("abかcdefghij"));
+    QCOMPARE(r.undoTwice(), (QStringList{QStringLiteral("abcdefghij"), QStringLiteral("abかcdefghij")}));
+
+    // A commit after a click the pane did not see (another program's
+    // window, say) still goes where its reading showed.
+    r.pane.setText(QStringLiteral("abcdefghij"));
+    r.pane.setSelectionStart(2);
+    compose(r.pane, QStringLiteral("か"));
+    r.pane.setCaret(8, 8);
     compose(r.pane, QString(), QStringLiteral("漢"));
     QCOMPARE(r.pane.text(), QStringLiteral("ab漢cdefghij"));
 

@@ -14,7 +14,9 @@
 #              abc back (undo), and a second Undo aかc again (redo);
 #   cancel     "sakura", Escape, then a menu command: no さくら comes back;
 #   command    "sakura" then a tag from the menu while the reading shows:
-#              the reading is committed first, once.
+#              the reading is committed first, once;
+#   click      "sakura" then a click at the start of the text: the reading
+#              goes in where it was typed, not where the click was.
 set -u
 framework="${1:-ibus}"
 program="$(realpath "${2:-build/holvane}")"
@@ -99,6 +101,13 @@ over_steps() { keys "$1" ctrl+Home Right shift+Right; typed "$1" ka; keys "$1" R
 undo_steps() { over_steps "$1"; keys "$1" alt+e u; }
 redo_steps() { over_steps "$1"; keys "$1" alt+e u; keys "$1" alt+e u; }
 cancel_steps() { keys "$1" ctrl+End; typed "$1" sakura; keys "$1" Escape; keys "$1" alt+s 1; }
+# A click elsewhere while a reading shows: the reading goes in where it was typed.
+click_steps() {
+    keys "$1" ctrl+End
+    typed "$1" sakura
+    DISPLAY="$display" xdotool mousemove --window "$1" 12 30 click 1
+    sleep 0.6
+}
 # While a reading shows, Mozc takes Alt and the letter: the menu is chosen with the mouse.
 command_steps() {
     keys "$1" ctrl+End
@@ -109,7 +118,7 @@ command_steps() {
     sleep 0.6
 }
 
-for name in ${CHECKS:-commit over undo redo cancel command}; do
+for name in ${CHECKS:-commit over undo redo cancel command click}; do
     case "$name" in
     commit) check commit "<P>" "<P>桜" commit_steps ;;
     over) check over "abc" "aかc" over_steps ;;
@@ -117,6 +126,7 @@ for name in ${CHECKS:-commit over undo redo cancel command}; do
     redo) check redo "abc" "aかc" redo_steps ;;
     cancel) check cancel "<P>" "<P><BR>" cancel_steps ;;
     command) check command "<P>" "<P>さくら<BR>" command_steps ;;
+    click) check click "<P>abc" "<P>abcさくら" click_steps ;;
     esac
 done
 exit "$failures"

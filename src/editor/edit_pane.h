@@ -182,8 +182,8 @@ private:
 
     // pane_input_method.cpp
     bool dropsWithdrawnReading(const QInputMethodEvent *e);
-    // A click, a drop or a paste while a reading shows: the input method
-    // commits it first, where it stands.
+    // A click, a drop or a paste while a reading shows: the reading goes in
+    // first, where it stands.
     void commitReading();
     // The text is replaced under a composition: it ends, reading and all.
     void endComposition();

@@ -35,15 +35,32 @@ bool EditPane::dropsWithdrawnReading(const QInputMethodEvent *e)
     const bool drop = !m_withdrawn.isEmpty() && e->commitString() == m_withdrawn && e->preeditString().isEmpty()
                       && e->replacementLength() == 0;
     const bool withdraws = e->commitString().isEmpty() && e->preeditString().isEmpty() && !m_preedit.isEmpty();
-    m_withdrawn = withdraws ? m_preedit : QString();
+    // An event that carries nothing (the preedit emptied once more) leaves
+    // the withdrawn reading as it is: its commit may still follow.
+    const bool carries = !e->commitString().isEmpty() || !e->preeditString().isEmpty() || e->replacementLength() > 0;
+    if (withdraws)
+        m_withdrawn = m_preedit;
+    else if (carries)
+        m_withdrawn.clear();
     m_preedit = e->preeditString();
     return drop;
 }
 
 void EditPane::commitReading()
 {
-    if (!m_preedit.isEmpty())
-        QGuiApplication::inputMethod()->commit();
+    // Committed here, as the input method would commit it, where it shows:
+    // asked to commit, ibus with Mozc commits twice (once more on the reset
+    // that follows, at the caret the click moved) and fcitx5 with Mozc not
+    // at all. The input method is then told the composition is over; a
+    // commit of the same reading that still comes is this one, and dropped.
+    if (m_preedit.isEmpty())
+        return;
+    const QString reading = m_preedit;
+    QInputMethodEvent commit;
+    commit.setCommitString(reading);
+    inputMethodEvent(&commit);
+    m_withdrawn = reading;
+    QGuiApplication::inputMethod()->reset();
 }
 
 void EditPane::endComposition()
