@@ -203,7 +203,19 @@ void PaneInputTest::compositionOverASelectionIsOneUndoStep()
     QCOMPARE(r.recordings, 1);
     QCOMPARE(r.undoTwice(), (QStringList{QStringLiteral("abc"), QStringLiteral("aかc")}));
 
+    // A reading committed ends its composition: the next one, over a
+    // selection made since, takes that selection out too.
+    compose(r.pane, QStringLiteral("き"));
+    compose(r.pane, QString(), QStringLiteral("き"));
+    r.pane.setCaret(0, r.pane.text().size());
+    compose(r.pane, QStringLiteral("く"));
+    QCOMPARE(r.pane.buffer().text(), QString());
+    compose(r.pane, QString(), QStringLiteral("く"));
+    QCOMPARE(r.pane.text(), QStringLiteral("く"));
+    QCOMPARE(r.undoTwice(), (QStringList{QStringLiteral("aかcき"), QStringLiteral("く")}));
+
     // Cancelled: the selection comes back as it was, and nothing is recorded.
+    const int recorded = r.recordings;
     r.pane.setText(QStringLiteral("abc"));
     r.pane.setCaret(1, 2);
     compose(r.pane, QStringLiteral("さ"));
@@ -211,7 +223,7 @@ void PaneInputTest::compositionOverASelectionIsOneUndoStep()
     QCOMPARE(r.pane.text(), QStringLiteral("abc"));
     QCOMPARE(r.pane.anchorPosition(), 2);
     QCOMPARE(r.pane.caretPosition(), 1);
-    QCOMPARE(r.recordings, 1);
+    QCOMPARE(r.recordings, recorded);
 }
 
 void PaneInputTest::cancelledReadingDoesNotComeBack_data()

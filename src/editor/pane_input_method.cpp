@@ -114,10 +114,10 @@ void EditPane::inputMethodEvent(QInputMethodEvent *e)
         // since (a click the input method did not hear of); without a
         // reading it replaces the selection. The replacement range the input
         // method gives counts from there.
-        const qsizetype reading = m_layouts.preedit().position;
-        if (reading < 0 && hasSelection())
+        const qsizetype shownAt = m_layouts.preedit().position;
+        if (shownAt < 0 && hasSelection())
             edit(selectionStart(), selectionLength(), {}, Change::WhileComposing);
-        const qsizetype at = reading >= 0 ? std::min(reading, m_buffer.size()) : m_caret;
+        const qsizetype at = shownAt >= 0 ? std::min(shownAt, m_buffer.size()) : m_caret;
         const qsizetype from = std::clamp<qsizetype>(at + e->replacementStart(), 0, m_buffer.size());
         const qsizetype length = std::clamp<qsizetype>(e->replacementLength(), 0, m_buffer.size() - from);
         edit(from, length, withOwnLineEnds(e->commitString()));
