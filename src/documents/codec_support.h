@@ -45,6 +45,11 @@ constexpr char16_t kKeptBase = 0xDC00;
 constexpr bool isKept(char16_t c) { return (c & 0xFF00) == kKeptBase; }
 constexpr unsigned char keptByte(char16_t c) { return static_cast<unsigned char>(c & 0xFF); }
 
+// A byte that starts a two-byte character of code page 932; a byte of a
+// JIS X 0208 or 0212 character in EUC-JP.
+constexpr bool isCp932Lead(unsigned b) { return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC); }
+constexpr bool isEucByte(unsigned b) { return b >= 0xA1 && b <= 0xFE; }
+
 // Documents are mostly ASCII markup; runs of it are copied sixteen at a time.
 // Each returns how many units it handled, stopping before the first that is
 // not ASCII, or that equals Stop when one is given (ISO-2022-JP's escape).
@@ -142,6 +147,14 @@ public:
     const unsigned char *end() const { return reinterpret_cast<const unsigned char *>(m_out); }
     void truncate(qsizetype size) { m_out = m_bytes.data() + size; }
     void put(unsigned char b) { *m_out++ = static_cast<char>(b); }
+    // Copies the ASCII run at `in`, up to a unit Stop, and says how long it was.
+    template <int Stop = -1>
+    qsizetype putAscii(const char16_t *in, qsizetype n)
+    {
+        const qsizetype run = narrowAscii<Stop>(in, n, m_out);
+        m_out += run;
+        return run;
+    }
 
     // Makes room for `extra` more bytes beyond what was planned for
     // `stillPlanned` bytes to come.
@@ -212,6 +225,16 @@ private:
 inline QByteArray characterReference(char32_t codePoint)
 {
     return "&#" + QByteArray::number(quint32(codePoint)) + ';';
+}
+
+// Writes the reference, a byte a character, with room kept for
+// `stillPlanned` bytes to come.
+inline void putReference(ByteSink &sink, char32_t codePoint, qsizetype stillPlanned)
+{
+    const QByteArray ref = characterReference(codePoint);
+    sink.reserveExtra(ref.size(), stillPlanned);
+    for (char b : ref)
+        sink.put(static_cast<unsigned char>(b));
 }
 
 // The code point of the character at i, and how many units it takes.

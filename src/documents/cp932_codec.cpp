@@ -13,8 +13,8 @@ namespace {
 
 #include "documents/cp932_table.inc"
 
-constexpr bool isLeadByte(unsigned b) { return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC); }
 constexpr int rowOfLead(unsigned b) { return b <= 0x9F ? int(b) - 0x81 : int(b) - 0xE0 + 31; }
+using codec::isCp932Lead;
 using codec::isKept;
 using codec::keptByte;
 
@@ -56,7 +56,7 @@ struct EncodeTable {
             if (const char16_t u = singleByte(b))
                 code[u] = std::uint16_t(b);
         for (unsigned lead = 0x81; lead <= 0xFC; ++lead) {
-            if (!isLeadByte(lead))
+            if (!isCp932Lead(lead))
                 continue;
             for (unsigned trail = 0x40; trail <= 0xFC; ++trail) {
                 const char16_t u = kDoubleByteTable[rowOfLead(lead)][trail - 0x40];
@@ -103,7 +103,7 @@ struct DecodeTable {
     DecodeTable()
     {
         for (unsigned b = 0; b < 256; ++b) {
-            leadRow[b] = std::int8_t(isLeadByte(b) ? rowOfLead(b) : -1);
+            leadRow[b] = std::int8_t(isCp932Lead(b) ? rowOfLead(b) : -1);
             single[b] = singleByte(b);
         }
         for (int row = 0; row < 60; ++row)
@@ -171,7 +171,7 @@ DecodeResult decode(QByteArrayView bytes)
 int codeFor(char16_t ch)
 {
     if (isKept(ch))
-        return isLeadByte(keptByte(ch)) ? keptByte(ch) : -1;
+        return isCp932Lead(keptByte(ch)) ? keptByte(ch) : -1;
     if (QChar::isSurrogate(ch))
         return -1;
     const std::uint16_t c = encodeTable().code[ch];
@@ -253,7 +253,7 @@ qsizetype writeAfterKept(Writing &w, qsizetype i, int keptRow, char *&out)
             if (QChar::isHighSurrogate(c) && i + 1 < n && w.text[i + 1].isLowSurrogate()) {
                 unencodable = QChar::surrogateToUcs4(c, w.text[i + 1].unicode());
                 units = 2;
-            } else if (isKept(c) && isLeadByte(keptByte(c)) && !joins(decoding, keptRow, keptByte(c))) {
+            } else if (isKept(c) && isCp932Lead(keptByte(c)) && !joins(decoding, keptRow, keptByte(c))) {
                 *out++ = char(keptByte(c));
                 keptRow = rowOfLead(keptByte(c));
                 ++i;
@@ -303,7 +303,7 @@ EncodeResult encode(QStringView text, UnencodablePolicy policy)
             if (QChar::isHighSurrogate(c) && i + 1 < n && QChar::isLowSurrogate(s[i + 1])) {
                 unencodable = QChar::surrogateToUcs4(c, s[i + 1]);
                 units = 2;
-            } else if (isKept(c) && isLeadByte(keptByte(c))) {
+            } else if (isKept(c) && isCp932Lead(keptByte(c))) {
                 // Only a lead byte can be kept: any other byte is a character
                 // of its own and would read back as that.
                 *out++ = char(keptByte(c));

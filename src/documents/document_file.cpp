@@ -96,7 +96,7 @@ std::optional<QString> writeDocument(const QString &path, const QByteArray &byte
     struct stat info {};
     if (::stat(QFile::encodeName(path).constData(), &info) != 0) {
         if (errno != ENOENT)
-            return saving::systemReason(errno);
+            return systemReason(errno);
         const saving::ReplaceOutcome created = saving::replaceWhole(finalTarget(path), nullptr, bytes);
         return created.result == saving::Replaced::Done ? std::nullopt : std::optional(created.reason);
     }

@@ -138,7 +138,7 @@ Encoding recognise(QByteArrayView bytes)
     auto sampleFrom = [&](qsizetype first) { return bytes.sliced(first, std::min(bytes.size() - first, kSampleBytes)); };
     const qsizetype first = firstNotAscii(bytes, 0, true);
     QByteArrayView sample = sampleFrom(first);
-    const bool switchesToJis = iso2022jp::hasJisEscape(sample);
+    bool switchesToJis = iso2022jp::hasJisEscape(sample);
     if (firstNotAscii(sample, 0, false) == sample.size()) {
         // 7-bit in the sample: ISO-2022-JP where it switches to JIS (and a
         // byte above 0x7F further on is a stray one), ASCII where it is 7-bit
@@ -149,6 +149,7 @@ Encoding recognise(QByteArrayView bytes)
         if (firstHigh == bytes.size())
             return Encoding::Cp932;
         sample = sampleFrom(firstHigh);
+        switchesToJis = iso2022jp::hasJisEscape(sample);
     }
 
     const Measure utf8 = measureReading(utf8::decode(sample).text, Encoding::Utf8);
@@ -161,7 +162,7 @@ Encoding recognise(QByteArrayView bytes)
         {Encoding::Iso2022Jp, {}},
     };
     qsizetype count = 3;
-    if (iso2022jp::hasJisEscape(sample)) {
+    if (switchesToJis) {
         // A few stray bytes do not make ISO-2022-JP anything else, unless
         // the bytes above 0x7F read cleanly as better Japanese in another
         // encoding.

@@ -9,6 +9,7 @@
 namespace holvane {
 namespace {
 
+using codec::isEucByte;
 using codec::isKept;
 using codec::keptByte;
 using codec::kKeptBase;
@@ -19,7 +20,6 @@ using jis::isHalfWidthKatakana;
 namespace eucjp {
 namespace {
 
-constexpr bool isEucByte(unsigned b) { return b >= 0xA1 && b <= 0xFE; }
 
 // A code as written: up to three bytes, most significant first, and the count.
 struct Code {
@@ -173,9 +173,7 @@ EncodeResult encode(QStringView text, UnencodablePolicy policy)
         const char16_t c = s[i];
         if (pending.empty()) {
             if (c < 0x80) {
-                const qsizetype run = codec::narrowAscii(s + i, n - i, sink.out());
-                sink.out() += run;
-                i += run - 1;
+                i += sink.putAscii(s + i, n - i) - 1;
                 continue;
             }
             // Nothing kept waits for its reading: the table says it all.
@@ -219,10 +217,7 @@ EncodeResult encode(QStringView text, UnencodablePolicy policy)
         if (policy == UnencodablePolicy::CharacterReference) {
             // "&" is none of the bytes that complete a character, so the
             // reference settles every kept byte before it.
-            const QByteArray ref = codec::characterReference(cp);
-            sink.reserveExtra(ref.size(), (n - i - units) * 3);
-            for (char b : ref)
-                sink.put(static_cast<unsigned char>(b));
+            codec::putReference(sink, cp, (n - i - units) * 3);
             pending.admit(sink, start);
         }
         i += units - 1;

@@ -101,4 +101,9 @@ std::optional<QString> writeInPlace(const QString &path, const QByteArray &bytes
     return S_ISREG(old.st_mode) ? writeRegularFile(fd, old, bytes) : writeDevice(fd, bytes);
 }
 
+QString notRegularReason()
+{
+    return QStringLiteral("通常のファイルではありません (not a regular file)");
+}
+
 } // namespace holvane::saving

@@ -282,9 +282,7 @@ EncodeResult Encoder::run()
                 continue;
             }
             if (s.set == Set::Ascii && c < 0x80 && c != kEsc && s.pendingCount == 0 && m_last < 0) {
-                const qsizetype run = codec::narrowAscii<kEsc>(text + i, n - i, m_sink.out());
-                m_sink.out() += run;
-                s.textIndex += run;
+                s.textIndex += m_sink.putAscii<kEsc>(text + i, n - i);
                 continue;
             }
             if (isKept(c)) {

@@ -129,9 +129,6 @@ int halfWidthWeight(char16_t prev, char16_t c, char16_t next)
     }
 }
 
-constexpr bool isCp932Lead(unsigned b) { return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC); }
-constexpr bool isEucByte(unsigned b) { return b >= 0xA1 && b <= 0xFE; }
-
 // How many placeholders at the end of a reading are the start of a character
 // that the end cut off.
 qsizetype cutAtEnd(QStringView text, Encoding encoding)
@@ -155,11 +152,11 @@ qsizetype cutAtEnd(QStringView text, Encoding encoding)
         }
         return 0;
     case Encoding::EucJp:
-        if (k >= 2 && b[k - 2] == 0x8F && isEucByte(b[k - 1]))
+        if (k >= 2 && b[k - 2] == 0x8F && codec::isEucByte(b[k - 1]))
             return 2;
-        return k >= 1 && (isEucByte(b[k - 1]) || b[k - 1] == 0x8E || b[k - 1] == 0x8F) ? 1 : 0;
+        return k >= 1 && (codec::isEucByte(b[k - 1]) || b[k - 1] == 0x8E || b[k - 1] == 0x8F) ? 1 : 0;
     case Encoding::Cp932:
-        return k >= 1 && isCp932Lead(b[k - 1]) ? 1 : 0;
+        return k >= 1 && codec::isCp932Lead(b[k - 1]) ? 1 : 0;
     case Encoding::Utf16Le:
     case Encoding::Utf16Be:
         return k; // an odd last byte, a lone first half of a pair

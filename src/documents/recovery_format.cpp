@@ -158,8 +158,6 @@ ParsedRecovery parseRecovery(QByteArrayView bytes)
         parsed.problem = RecoveryProblem::Newer;
         return parsed;
     }
-    if (bytes.size() < 4)
-        return parsed;
     const QByteArrayView covered = bytes.first(bytes.size() - 4);
     const quint32 stored = qFromLittleEndian<quint32>(bytes.data() + covered.size());
     if (crc(quint32(::crc32(0, nullptr, 0)), covered) != stored)

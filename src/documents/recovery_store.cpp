@@ -1,5 +1,7 @@
 #include "documents/recovery_store.h"
 
+#include "documents/posix_io.h"
+
 #include <QDir>
 #include <QFile>
 #include <QRandomGenerator>
@@ -10,6 +12,7 @@
 #include <cstdio>
 #include <fcntl.h>
 #include <map>
+#include <set>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -23,27 +26,6 @@ constexpr qint64 kLargestRecovery = qint64(1) << 30;
 QByteArray encoded(const QString &name)
 {
     return QFile::encodeName(name);
-}
-
-QString reason(int error)
-{
-    return qt_error_string(error);
-}
-
-bool writeAll(int fd, QByteArrayView bytes)
-{
-    const char *p = bytes.data();
-    qsizetype left = bytes.size();
-    while (left > 0) {
-        const ssize_t written = ::write(fd, p, size_t(std::min<qsizetype>(left, qsizetype(1) << 30)));
-        if (written < 0 && errno == EINTR)
-            continue;
-        if (written <= 0)
-            return false;
-        p += written;
-        left -= written;
-    }
-    return true;
 }
 
 std::optional<QByteArray> readAll(int fd, qint64 size)
@@ -116,28 +98,21 @@ QString RecoveryStore::defaultFolder()
 RecoveryStore::Opening RecoveryStore::open(const QString &folder)
 {
     if (!makeFolders(folder))
-        return {nullptr, reason(errno)};
-    const int fd = ::open(encoded(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0)
-        return {nullptr, reason(errno)};
+        return {nullptr, systemReason(errno)};
+    FileDescriptor fd(::open(encoded(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!fd.valid())
+        return {nullptr, systemReason(errno)};
     struct stat info {};
-    if (::fstat(fd, &info) != 0 || info.st_uid != ::geteuid() || ((info.st_mode & 077) && ::fchmod(fd, 0700) != 0)) {
-        const int error = info.st_uid != ::geteuid() ? EPERM : errno;
-        ::close(fd);
-        return {nullptr, reason(error)};
-    }
+    if (::fstat(fd.get(), &info) != 0 || info.st_uid != ::geteuid()
+        || ((info.st_mode & 077) && ::fchmod(fd.get(), 0700) != 0))
+        return {nullptr, systemReason(info.st_uid != ::geteuid() ? EPERM : errno)};
     const QString session = QStringLiteral("%1-%2").arg(::getpid()).arg(
         QRandomGenerator::system()->generate64(), 16, 16, QLatin1Char('0'));
-    const int lock = ::openat(fd, encoded(lockNameOf(session)).constData(),
-                              O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600);
-    if (lock < 0 || ::flock(lock, LOCK_EX | LOCK_NB) != 0) {
-        const int error = errno;
-        if (lock >= 0)
-            ::close(lock);
-        ::close(fd);
-        return {nullptr, reason(error)};
-    }
-    return {std::unique_ptr<RecoveryStore>(new RecoveryStore(folder, fd, session, lock)), QString()};
+    FileDescriptor lock(::openat(fd.get(), encoded(lockNameOf(session)).constData(),
+                                 O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600));
+    if (!lock.valid() || ::flock(lock.get(), LOCK_EX | LOCK_NB) != 0)
+        return {nullptr, systemReason(errno)};
+    return {std::unique_ptr<RecoveryStore>(new RecoveryStore(folder, fd.release(), session, lock.release())), QString()};
 }
 
 RecoveryStore::RecoveryStore(QString folder, int folderFd, QString session, int lockFd)
@@ -163,25 +138,23 @@ std::optional<QString> RecoveryStore::write(const QString &name, const RecoveryR
 {
     const QByteArray target = encoded(name);
     const QByteArray temporary = target + ".tmp";
-    const int fd = ::openat(m_folderFd, temporary.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW,
-                            0600);
-    if (fd < 0)
-        return reason(errno);
+    FileDescriptor fd(::openat(m_folderFd, temporary.constData(),
+                               O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0600));
+    if (!fd.valid())
+        return systemReason(errno);
     const RecoveryBytes bytes = recoveryBytes(record);
-    bool ok = ::fchmod(fd, 0600) == 0 && writeAll(fd, bytes.head) && writeAll(fd, bytes.text)
-              && writeAll(fd, bytes.tail) && ::fsync(fd) == 0;
-    int error = errno;
-    if (::close(fd) != 0 && ok) {
-        ok = false;
+    Errno error = ::fchmod(fd.get(), 0600) == 0 ? 0 : errno;
+    for (const QByteArrayView part : {QByteArrayView(bytes.head), bytes.text, QByteArrayView(bytes.tail)})
+        error = error ? error : writeAll(fd.get(), part, -1);
+    if (!error && ::fsync(fd.get()) != 0)
         error = errno;
-    }
-    if (ok && ::renameat(m_folderFd, temporary.constData(), m_folderFd, target.constData()) != 0) {
-        ok = false;
+    if (const Errno closing = fd.close(); !error)
+        error = closing;
+    if (!error && ::renameat(m_folderFd, temporary.constData(), m_folderFd, target.constData()) != 0)
         error = errno;
-    }
-    if (!ok) {
+    if (error) {
         ::unlinkat(m_folderFd, temporary.constData(), 0);
-        return reason(error);
+        return systemReason(error);
     }
     ::fsync(m_folderFd); // the rename itself, against a power cut
     return std::nullopt;
@@ -190,7 +163,7 @@ std::optional<QString> RecoveryStore::write(const QString &name, const RecoveryR
 std::optional<QString> RecoveryStore::remove(const QString &name) const
 {
     if (::unlinkat(m_folderFd, encoded(name).constData(), 0) != 0 && errno != ENOENT)
-        return reason(errno);
+        return systemReason(errno);
     return std::nullopt;
 }
 
@@ -199,7 +172,7 @@ std::optional<QString> RecoveryStore::adopt(const QString &orphanName, const QSt
     if (::renameat2(m_folderFd, encoded(orphanName).constData(), m_folderFd, encoded(ourName).constData(),
                     RENAME_NOREPLACE)
         != 0)
-        return reason(errno);
+        return systemReason(errno);
     ::fsync(m_folderFd);
     return std::nullopt;
 }
@@ -207,50 +180,54 @@ std::optional<QString> RecoveryStore::adopt(const QString &orphanName, const QSt
 std::optional<int> RecoveryStore::lockIfGone(const QString &lockName) const
 {
     const QByteArray name = encoded(lockName);
-    const int fd = ::openat(m_folderFd, name.constData(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
-    if (fd < 0)
+    FileDescriptor fd(::openat(m_folderFd, name.constData(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600));
+    if (!fd.valid())
         return std::nullopt;
     // Another program may have removed the file and made a new one while
     // this one opened it: only a lock on the file under the name counts.
     struct stat held {}, named {};
-    if (::flock(fd, LOCK_EX | LOCK_NB) != 0 || ::fstat(fd, &held) != 0
+    if (::flock(fd.get(), LOCK_EX | LOCK_NB) != 0 || ::fstat(fd.get(), &held) != 0
         || ::fstatat(m_folderFd, name.constData(), &named, AT_SYMLINK_NOFOLLOW) != 0 || held.st_ino != named.st_ino
-        || held.st_dev != named.st_dev) {
-        ::close(fd);
+        || held.st_dev != named.st_dev)
         return std::nullopt;
-    }
-    return fd;
+    return fd.release();
+}
+
+QStringList RecoveryStore::entryNames() const
+{
+    return QDir(m_folder).entryList(QDir::Files | QDir::System | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
 }
 
 Orphans RecoveryStore::takeOrphans() const
 {
-    std::map<QString, std::vector<QString>> recoveries;
-    std::map<QString, std::vector<QString>> others; // temporary and lock files
-    const QStringList names =
-        QDir(m_folder).entryList(QDir::Files | QDir::System | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
-    for (const QString &name : names) {
+    // What each other program left: its lock file alone counts too.
+    struct Left {
+        std::vector<QString> recoveries, temporaries;
+    };
+    std::map<QString, Left> sessions;
+    for (const QString &name : entryNames()) {
         const Entry entry = classify(name);
         if (entry.kind == Kind::Other || entry.session == m_session)
             continue;
-        (entry.kind == Kind::Recovery ? recoveries : others)[entry.session].push_back(name);
+        Left &left = sessions[entry.session];
         if (entry.kind == Kind::Recovery)
-            others[entry.session]; // so that the session is looked at below
+            left.recoveries.push_back(name);
+        else if (entry.kind == Kind::Temporary)
+            left.temporaries.push_back(name);
     }
 
     Orphans orphans;
     orphans.m_store = this;
-    for (const auto &[session, files] : others) {
+    for (const auto &[session, left] : sessions) {
         const auto lock = lockIfGone(lockNameOf(session));
         if (!lock)
             continue; // that program is running, or another one is looking at its files now
-        for (const QString &name : files)
-            if (classify(name).kind == Kind::Temporary)
-                ::unlinkat(m_folderFd, encoded(name).constData(), 0);
+        for (const QString &name : left.temporaries)
+            ::unlinkat(m_folderFd, encoded(name).constData(), 0);
         const std::size_t before = orphans.found.size();
-        if (const auto it = recoveries.find(session); it != recoveries.end())
-            readOrphansOf(it->second, orphans);
+        readOrphansOf(left.recoveries, orphans);
         if (orphans.found.size() > before) {
-            orphans.m_held.push_back({lockNameOf(session), *lock});
+            orphans.m_held.push_back({session, *lock});
         } else {
             ::unlinkat(m_folderFd, encoded(lockNameOf(session)).constData(), 0);
             ::close(*lock);
@@ -277,19 +254,17 @@ void RecoveryStore::readOrphansOf(const std::vector<QString> &names, Orphans &or
 
 std::optional<ParsedRecovery> RecoveryStore::readAt(const QByteArray &name) const
 {
-    const int fd = ::openat(m_folderFd, name.constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
-    if (fd < 0 && errno == ENOENT)
+    const FileDescriptor fd(::openat(m_folderFd, name.constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK));
+    if (!fd.valid() && errno == ENOENT)
         return std::nullopt;
     ParsedRecovery parsed; // Damaged, where it cannot be read
     struct stat info {};
-    if (fd >= 0 && ::fstat(fd, &info) == 0) {
+    if (fd.valid() && ::fstat(fd.get(), &info) == 0) {
         if (!S_ISREG(info.st_mode) || info.st_size > kLargestRecovery)
             parsed.problem = RecoveryProblem::NotOurs; // a folder, a FIFO, more than any text the editor held
-        else if (const std::optional<QByteArray> bytes = readAll(fd, info.st_size))
+        else if (const std::optional<QByteArray> bytes = readAll(fd.get(), info.st_size))
             parsed = parseRecovery(*bytes);
     }
-    if (fd >= 0)
-        ::close(fd);
     return parsed;
 }
 
@@ -334,16 +309,16 @@ Orphans::~Orphans()
 
 void Orphans::release()
 {
+    if (m_held.empty())
+        return;
+    // A program whose files were all taken or discarded leaves nothing.
+    std::set<QString> withRecoveries;
+    for (const QString &name : m_store->entryNames())
+        if (const Entry entry = classify(name); entry.kind == Kind::Recovery)
+            withRecoveries.insert(entry.session);
     for (const Held &held : m_held) {
-        // A program whose files were all taken or discarded leaves nothing.
-        const QString session = held.lockName.chopped(5);
-        const QStringList left = QDir(m_store->folder()).entryList(QDir::Files | QDir::System | QDir::Hidden);
-        const bool any = std::any_of(left.cbegin(), left.cend(), [&](const QString &name) {
-            const Entry entry = classify(name);
-            return entry.kind == Kind::Recovery && entry.session == session;
-        });
-        if (!any)
-            ::unlinkat(m_store->m_folderFd, encoded(held.lockName).constData(), 0);
+        if (!withRecoveries.count(held.session))
+            ::unlinkat(m_store->m_folderFd, encoded(lockNameOf(held.session)).constData(), 0);
         ::close(held.fd);
     }
     m_held.clear();

@@ -49,7 +49,7 @@ public:
 private:
     friend class RecoveryStore;
     struct Held {
-        QString lockName;
+        QString session; // whose lock this is
         int fd = -1;
     };
     const RecoveryStore *m_store = nullptr;
@@ -98,6 +98,7 @@ public:
 private:
     RecoveryStore(QString folder, int folderFd, QString session, int lockFd);
     friend class Orphans;
+    QStringList entryNames() const;
     void readOrphansOf(const std::vector<QString> &names, Orphans &orphans) const;
     std::optional<ParsedRecovery> readAt(const QByteArray &name) const; // nothing when it is gone
     QString setAside(const QString &name, RecoveryProblem problem) const; // the new name, if any

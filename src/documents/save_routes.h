@@ -3,6 +3,8 @@
 // The two ways a document file is written; writeDocument (document_file.h)
 // chooses between them. Inside the documents folder only.
 
+#include "documents/posix_io.h"
+
 #include <QByteArray>
 #include <QString>
 
@@ -13,31 +15,7 @@
 
 namespace holvane::saving {
 
-// A system error number, or 0 for success.
-using Errno = int;
-
-QString systemReason(Errno error);
 QString notRegularReason();
-
-class FileDescriptor {
-public:
-    explicit FileDescriptor(int fd = -1) : m_fd(fd) {}
-    FileDescriptor(const FileDescriptor &) = delete;
-    FileDescriptor &operator=(const FileDescriptor &) = delete;
-    ~FileDescriptor();
-    int get() const { return m_fd; }
-    bool valid() const { return m_fd >= 0; }
-    void reset(int fd);
-    // Closing can report the failure of a write that the file system delayed.
-    Errno close();
-
-private:
-    int m_fd;
-};
-
-// Writes all of `size` bytes, at `offset`, or at the file position where
-// `offset` is negative (a device that cannot seek).
-Errno writeAll(int fd, const char *data, size_t size, off_t offset);
 
 // Writes over the file where it stands, keeping its inode and so its owner,
 // group, links, ACLs and extended attributes. A failure before the first

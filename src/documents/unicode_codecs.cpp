@@ -14,17 +14,17 @@ using codec::kKeptBase;
 
 constexpr char16_t kByteOrderMark = 0xFEFF;
 
-// Writes a character reference in place of a character; `unitSize` bytes a
-// character of it (1 for UTF-8, 2 for UTF-16).
-void putReference(codec::ByteSink &sink, char32_t codePoint, qsizetype stillPlanned, bool bigEndian, int unitSize)
+// Writes a character reference in place of a character, two bytes a
+// character of it.
+void putUtf16Reference(codec::ByteSink &sink, char32_t codePoint, qsizetype stillPlanned, bool bigEndian)
 {
     const QByteArray ref = codec::characterReference(codePoint);
-    sink.reserveExtra(ref.size() * unitSize, stillPlanned);
+    sink.reserveExtra(ref.size() * 2, stillPlanned);
     for (char ch : ref) {
-        if (unitSize == 2 && bigEndian)
+        if (bigEndian)
             sink.put(0);
         sink.put(static_cast<unsigned char>(ch));
-        if (unitSize == 2 && !bigEndian)
+        if (!bigEndian)
             sink.put(0);
     }
 }
@@ -164,9 +164,7 @@ EncodeResult encode(QStringView text, bool byteOrderMark, UnencodablePolicy poli
         const char16_t c = s[i];
         if (pending.empty()) {
             if (c < 0x80) {
-                const qsizetype run = codec::narrowAscii(s + i, n - i, sink.out());
-                sink.out() += run;
-                i += run - 1;
+                i += sink.putAscii(s + i, n - i) - 1;
                 continue;
             }
             if (c >= 0x800 && !QChar::isSurrogate(c) && c != kByteOrderMark) {
@@ -210,7 +208,7 @@ EncodeResult encode(QStringView text, bool byteOrderMark, UnencodablePolicy poli
             sink.truncate(start);
             result.unencodable.push_back(lines.locate(i, cp));
             if (policy == UnencodablePolicy::CharacterReference) {
-                putReference(sink, cp, (n - i - units) * 3, false, 1);
+                codec::putReference(sink, cp, (n - i - units) * 3);
                 pending.admit(sink, start);
             }
         }
@@ -363,7 +361,7 @@ EncodeResult encode(QStringView text, bool bigEndian, bool byteOrderMark, Unenco
         if (!written) {
             result.unencodable.push_back(lines.locate(i, cp));
             if (policy == UnencodablePolicy::CharacterReference) {
-                putReference(sink, cp, (n - i - units) * 2, bigEndian, 2);
+                putUtf16Reference(sink, cp, (n - i - units) * 2, bigEndian);
                 afterKeptHigh = false;
             }
         }

@@ -1,18 +1,13 @@
-#include "documents/save_routes.h"
+#include "documents/posix_io.h"
 
 #include <cerrno>
 #include <unistd.h>
 
-namespace holvane::saving {
+namespace holvane {
 
 QString systemReason(Errno error)
 {
     return qt_error_string(error);
-}
-
-QString notRegularReason()
-{
-    return QStringLiteral("通常のファイルではありません (not a regular file)");
 }
 
 FileDescriptor::~FileDescriptor()
@@ -52,4 +47,4 @@ Errno writeAll(int fd, const char *data, size_t size, off_t offset)
     return 0;
 }
 
-} // namespace holvane::saving
+} // namespace holvane
