@@ -75,8 +75,7 @@ void DocumentRecovery::beginDocument(Previous previous)
     if (previous == Previous::Keep) {
         submitPending();
     } else {
-        m_timer.stop();
-        m_writer->submit({m_name, {}, {}, m_documentSerial, m_generation});
+        removeFile();
     }
     ++m_documentSerial;
     m_name = m_store->newDocumentName();
@@ -91,10 +90,16 @@ void DocumentRecovery::markUnedited()
 {
     if (!m_store)
         return;
-    m_timer.stop();
-    m_writer->submit({m_name, {}, {}, m_documentSerial, m_generation});
+    removeFile();
     m_submitted = m_generation;
     m_unchanged = m_document.text();
+}
+
+void DocumentRecovery::removeFile()
+{
+    // A job without a record has the writer remove the document's file.
+    m_timer.stop();
+    m_writer->submit({m_name, {}, {}, m_documentSerial, m_generation});
 }
 
 void DocumentRecovery::adopt(const QString &orphanName)

@@ -63,7 +63,6 @@ public:
 
     // How many edits were seen; the window's own changes are none.
     quint64 edits() const { return m_generation; }
-    std::chrono::milliseconds interval() const { return m_interval; }
     void setInterval(std::chrono::milliseconds interval) { m_interval = interval; }
 
 signals:
@@ -73,6 +72,7 @@ signals:
 private:
     void schedule();
     void submitPending();
+    void removeFile();
     void received(const RecoveryResult &result);
 
     Document m_document;

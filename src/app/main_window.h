@@ -112,6 +112,8 @@ private:
 
     // Document read into both panes; false (and the user told) on failure.
     bool loadDocument(const QString &path, bool reportFailure, std::optional<Encoding> forced = std::nullopt);
+    // Both panes show the text as the window's own doing; Undo starts from it.
+    TextSnapshot showDocumentText(const QString &text);
     bool writeActivePane(const QString &path);
     QByteArray bytesToWrite(const TextSnapshot &text, const QString &written, const EncodeResult &encoded) const;
     void warnAboutDeclaredCharset(const QString &text);

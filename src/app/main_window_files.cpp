@@ -59,6 +59,17 @@ void MainWindow::tellAboutKeptBytes(const QString &path, qsizetype count)
         m_pendingNotice = notice;
 }
 
+TextSnapshot MainWindow::showDocumentText(const QString &text)
+{
+    // Both panes share the text; neither copies it.
+    const auto replacing = m_recovery->replacingText();
+    m_unwrappedPane->setText(text);
+    const TextSnapshot shown = m_unwrappedPane->snapshot();
+    m_wrappingPane->setSnapshot(shown);
+    m_undo.before = m_undo.after = shown;
+    return shown;
+}
+
 bool MainWindow::loadDocument(const QString &path, bool reportFailure, std::optional<Encoding> forced)
 {
     // Noted before reading: a change made while the file is read is a change too.
@@ -72,16 +83,7 @@ bool MainWindow::loadDocument(const QString &path, bool reportFailure, std::opti
     // Reading the file again in another encoding is what the user chose
     // over the edits (asked first); another document leaves them kept.
     m_recovery->beginDocument(forced ? DocumentRecovery::Previous::Discard : DocumentRecovery::Previous::Keep);
-    TextSnapshot loaded;
-    {
-        // Both panes share the decoded text; neither copies it.
-        const auto loading = m_recovery->replacingText();
-        m_unwrappedPane->setText(read.document->text);
-        loaded = m_unwrappedPane->snapshot();
-        m_wrappingPane->setSnapshot(loaded);
-    }
-    m_undo.after = loaded;
-    m_undo.before = loaded;
+    const TextSnapshot loaded = showDocumentText(read.document->text);
     m_format = {read.document->encoding, read.document->byteOrderMark};
     m_onDisk = {path, m_format, loaded, identity};
     m_recovery->markUnedited();

@@ -131,13 +131,7 @@ void MainWindow::offerRecoveredDocuments(RecoveryQuestion &question)
 void MainWindow::restoreDocument(const RecoveryRecord &record, const QString &fileName)
 {
     m_recovery->beginDocument(DocumentRecovery::Previous::Keep);
-    {
-        const auto restoring = m_recovery->replacingText();
-        m_unwrappedPane->setText(record.text);
-        m_wrappingPane->setSnapshot(m_unwrappedPane->snapshot());
-    }
-    m_undo.after = m_unwrappedPane->snapshot();
-    m_undo.before = m_undo.after;
+    showDocumentText(record.text);
     m_format = {record.encoding, record.byteOrderMark};
     // The text on disk is not known, only which file was read: a save still
     // asks where another program changed it since.
