@@ -9,6 +9,7 @@
 #include "app/main_window.h"
 #include "documents/cp932_codec.h"
 #include "bench_encodings.h"
+#include "bench_support.h"
 #include "fakes.h"
 #include "recovery_bench.h"
 #include "user_bench.h"
@@ -50,33 +51,6 @@ QString japaneseHtml(qsizetype bytesWanted)
     return text;
 }
 
-std::vector<double> sortedTimesMs(int runs, const std::function<void()> &work)
-{
-    std::vector<double> times;
-    for (int i = 0; i < runs; ++i) {
-        QElapsedTimer timer;
-        timer.start();
-        work();
-        times.push_back(timer.nsecsElapsed() / 1e6);
-    }
-    std::sort(times.begin(), times.end());
-    return times;
-}
-
-double medianMs(int runs, const std::function<void()> &work)
-{
-    const std::vector<double> times = sortedTimesMs(runs, work);
-    return times[times.size() / 2];
-}
-
-void sendKey(QWidget *target, int key, const QString &text)
-{
-    QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier, text);
-    QApplication::sendEvent(target, &press);
-    QKeyEvent release(QEvent::KeyRelease, key, Qt::NoModifier, text);
-    QApplication::sendEvent(target, &release);
-}
-
 void pane(Services services, const QString &text, const char *label)
 {
     MainWindow window(services);
@@ -90,7 +64,7 @@ void pane(Services services, const QString &text, const char *label)
     const double read = medianMs(21, [&] { volatile qsizetype n = unwrapped->text().size(); (void)n; });
     const double snapshot = medianMs(21, [&] { volatile qsizetype n = unwrapped->snapshot().size(); (void)n; });
     const double keyWithSnapshots = medianMs(21, [&] {
-        sendKey(unwrapped, Qt::Key_A, QStringLiteral("a"));
+        sendKey(unwrapped, Qt::Key_A, Qt::NoModifier, QStringLiteral("a"));
         QCoreApplication::sendPostedEvents();
     });
 
@@ -101,7 +75,7 @@ void pane(Services services, const QString &text, const char *label)
     bare.setText(text);
     bare.setSelectionStart(text.size() / 2);
     const double keyBare = medianMs(21, [&] {
-        sendKey(&bare, Qt::Key_A, QStringLiteral("a"));
+        sendKey(&bare, Qt::Key_A, Qt::NoModifier, QStringLiteral("a"));
         QCoreApplication::sendPostedEvents();
     });
 

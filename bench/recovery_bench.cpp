@@ -1,5 +1,7 @@
 #include "recovery_bench.h"
 
+#include "bench_support.h"
+
 #include "app/document_recovery.h"
 #include "app/main_window.h"
 #include "documents/recovery_writer.h"
@@ -13,7 +15,6 @@
 #include <QFileInfo>
 #include <QKeyEvent>
 #include <QTemporaryDir>
-#include <QTextCursor>
 #include <QTimer>
 
 #include <algorithm>
@@ -35,12 +36,6 @@ void pause(int ms)
     loop.exec();
 }
 
-double percentile(std::vector<double> values, double p)
-{
-    std::sort(values.begin(), values.end());
-    return values[std::min(values.size() - 1, std::size_t(double(values.size()) * p))];
-}
-
 struct Typing {
     double median = 0, p90 = 0, slowest = 0;
     int writes = 0;
@@ -51,16 +46,13 @@ struct Typing {
 Typing typeAtAPace(MainWindow &window, const QString &folder)
 {
     EditPane &pane = *window.unwrappedPane();
-    pane.setSelectionStart(pane.text().size() / 2);
+    pane.setSelectionStart(pane.buffer().size() / 2);
     std::vector<double> times;
     std::set<qint64> written;
     for (int i = 0; i < kKeys; ++i) {
         QElapsedTimer timer;
         timer.start();
-        QKeyEvent press(QEvent::KeyPress, Qt::Key_A, Qt::NoModifier, QStringLiteral("a"));
-        QApplication::sendEvent(&pane, &press);
-        QKeyEvent release(QEvent::KeyRelease, Qt::Key_A, Qt::NoModifier, QStringLiteral("a"));
-        QApplication::sendEvent(&pane, &release);
+        sendKey(&pane, Qt::Key_A, Qt::NoModifier, QStringLiteral("a"));
         times.push_back(timer.nsecsElapsed() / 1e6);
         pause(kPauseMs);
         if (!folder.isEmpty())
@@ -82,18 +74,6 @@ Typing keysOnThePage(const QString &page, const QString &folder)
     window.unwrappedPane()->lineCount(); // the whole page in the display
     pause(200);
     return typeAtAPace(window, folder);
-}
-
-double medianMs(int runs, const std::function<void()> &work)
-{
-    std::vector<double> times;
-    for (int i = 0; i < runs; ++i) {
-        QElapsedTimer timer;
-        timer.start();
-        work();
-        times.push_back(timer.nsecsElapsed() / 1e6);
-    }
-    return percentile(times, 0.5);
 }
 
 } // namespace

@@ -82,8 +82,8 @@ def forget_sessions(path):
     folder, name = os.path.split(path)
     for left in glob.glob(os.path.join(folder, f'.{name}*.kate-swp')):
         os.remove(left)
-    subprocess.run(['rm', '-rf', os.path.expanduser('~/.local/share/kwrite'), os.path.expanduser('~/.local/share/kate'),
-                    os.environ['XDG_STATE_HOME']])
+    subprocess.run(['rm', '-rf', os.path.join(os.environ['XDG_DATA_HOME'], 'kwrite'),
+                    os.path.join(os.environ['XDG_DATA_HOME'], 'kate'), os.environ['XDG_STATE_HOME']])
 
 
 def one_run(command, path):
@@ -112,8 +112,10 @@ def main():
     split = args.index('--')
     commands = [c.split() for c in ' '.join(args[:split]).split(',')]
     files = args[split + 1:]
-    # holvane's recovery files of a killed run would be offered at the next start.
+    # holvane's recovery files and KWrite's sessions of a killed run would be
+    # offered at the next start; they are kept in folders of the run's own.
     os.environ['XDG_STATE_HOME'] = tempfile.mkdtemp(prefix='side-by-side-state-')
+    os.environ['XDG_DATA_HOME'] = tempfile.mkdtemp(prefix='side-by-side-data-')
     display = f':{40 + os.getpid() % 50}'
     xvfb = subprocess.Popen(['Xvfb', display, '-screen', '0', '1280x1024x24'],
                             stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)

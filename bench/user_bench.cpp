@@ -1,5 +1,7 @@
 #include "user_bench.h"
 
+#include "bench_support.h"
+
 #include "app/main_window.h"
 #include "documents/cp932_codec.h"
 #include "editor/edit_pane.h"
@@ -35,12 +37,6 @@ qint64 monotonicNs()
     return qint64(now.tv_sec) * 1'000'000'000 + now.tv_nsec;
 }
 
-double median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    return values.empty() ? 0 : values[values.size() / 2];
-}
-
 // A minified page: markup and Japanese text without a line break, and an
 // image inlined as base64.
 QByteArray oneLinePage(qsizetype bytesWanted, const QString &japanese)
@@ -72,14 +68,6 @@ QByteArray pageOfLines(qsizetype bytesWanted, const QString &japanese, bool utf8
             page += line.toUtf8();
     }
     return utf8 ? page : cp932Page;
-}
-
-void sendKey(QWidget *target, int key, Qt::KeyboardModifiers modifiers, const QString &text)
-{
-    QKeyEvent press(QEvent::KeyPress, key, modifiers, text);
-    QApplication::sendEvent(target, &press);
-    QKeyEvent release(QEvent::KeyRelease, key, modifiers, text);
-    QApplication::sendEvent(target, &release);
 }
 
 // Milliseconds for `work` until its change is laid out and painted: the
@@ -164,7 +152,7 @@ void print(const Figures &figures)
 void measureEditing(MainWindow &window, testing::FakeServices &fakes, Figures &f, bool quick)
 {
     EditPane &pane = window.activePane();
-    const qsizetype middle = pane.text().size() / 2;
+    const qsizetype middle = pane.buffer().size() / 2;
     pane.setSelectionStart(middle);
     std::vector<double> keys;
     for (int i = 0; i < 15; ++i)
@@ -179,7 +167,7 @@ void measureEditing(MainWindow &window, testing::FakeServices &fakes, Figures &f
     f["undo"] = toScreen([&] { window.action("edit.undo")->trigger(); });
     pane.setSelectionStart(middle);
     // A MiB of the page's own text, as a user copies it from another page.
-    const QString piece = pane.text().left(64 * 1024);
+    const QString piece = pane.buffer().mid(0, 64 * 1024);
     QString pasted;
     while (pasted.size() < 1024 * 1024)
         pasted += piece;
@@ -228,7 +216,7 @@ int documentChild(int argc, char *argv[])
     return 0;
 }
 
-void userBenchmark(const QString &program, const QString &japaneseText, bool withHundredMiB)
+void userBenchmark(const QString &program, const QString &japaneseText)
 {
     QTemporaryDir dir;
     struct Document {
@@ -242,9 +230,8 @@ void userBenchmark(const QString &program, const QString &japaneseText, bool wit
         {"10 MiB, short lines", pageOfLines(10 * 1024 * 1024, japaneseText), 5, "all"},
         {"the same in UTF-8", pageOfLines(10 * 1024 * 1024, japaneseText, true), 3, "quick"},
         {"2 MiB on one line", oneLinePage(2 * 1024 * 1024, japaneseText), 5, "all"},
+        {"100 MiB, short lines", pageOfLines(100 * 1024 * 1024, japaneseText), 3, "quick"},
     };
-    if (withHundredMiB)
-        documents.push_back({"100 MiB, short lines", pageOfLines(100 * 1024 * 1024, japaneseText), 3, "quick"});
     std::printf("documents as a user opens them (median of fresh processes, QT_QPA_PLATFORM=%s); ms unless said:\n",
                 qgetenv("QT_QPA_PLATFORM").constData());
     int index = 0;

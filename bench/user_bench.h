@@ -10,7 +10,7 @@
 namespace holvane::bench {
 
 // The parent: writes the documents and runs `program --document FILE` for each.
-void userBenchmark(const QString &program, const QString &japaneseText, bool withHundredMiB = true);
+void userBenchmark(const QString &program, const QString &japaneseText);
 
 // The child, started by userBenchmark; `startedNs` is CLOCK_MONOTONIC when the
 // parent started it.
