@@ -13,8 +13,10 @@ set -euo pipefail
 cd "$(dirname "$0")"
 
 # e2fsprogs gives the tests mkfs.ext2: a file system without fallocate to fill up.
-# xvfb: a test takes an X server away from a running editor (tests/test_termination.cpp).
-PACKAGES=(cmake ninja-build g++ qt6-base-dev qt6-base-dev-tools libgl-dev fonts-ipafont-gothic e2fsprogs zlib1g-dev xvfb)
+# xvfb, weston and qt6-wayland: a test takes an X server and a Wayland compositor
+# away from a running editor (tests/test_termination.cpp).
+PACKAGES=(cmake ninja-build g++ qt6-base-dev qt6-base-dev-tools libgl-dev fonts-ipafont-gothic e2fsprogs zlib1g-dev xvfb
+    weston qt6-wayland)
 # What ./build.sh package needs beside debian/control's Build-Depends: the
 # Debian build tools and the validators tools/check_package.sh runs.
 PACKAGING_TOOLS=(dpkg-dev debhelper binutils desktop-file-utils appstream man-db)
