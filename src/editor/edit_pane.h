@@ -226,11 +226,12 @@ private:
     bool m_primaryPending = false;
 
     // The input method's reading, the selection it is typed over (out of the
-    // text while the reading shows), and the text before its first change.
+    // text while the reading shows, and given back from the text before the
+    // composition's first change, which still holds it).
     QString m_preedit;
     QString m_withdrawn;
-    QString m_typedOver;
     qsizetype m_typedOverAt = -1;
+    qsizetype m_typedOverLength = 0;
     bool m_typedOverWasForward = true;
     std::optional<TextSnapshot> m_beforeComposition;
 };

@@ -8,6 +8,11 @@ bool isSeparator(char16_t c)
     return c == QChar::LineSeparator || c == QChar::ParagraphSeparator;
 }
 
+bool hasSeparator(QStringView text)
+{
+    return text.contains(QChar(QChar::LineSeparator)) || text.contains(QChar(QChar::ParagraphSeparator));
+}
+
 // Whether every line end is CR LF already.
 bool onlyCrLf(QStringView text)
 {

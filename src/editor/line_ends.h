@@ -17,9 +17,4 @@ QString withOwnLineEnds(const QString &text);
 // line end.
 QString withSeparatorsAsLineEnds(const QString &text);
 
-inline bool hasSeparator(QStringView text)
-{
-    return text.contains(QChar(QChar::LineSeparator)) || text.contains(QChar(QChar::ParagraphSeparator));
-}
-
 } // namespace holvane

@@ -116,14 +116,15 @@ void LineLayouts::forgetLayouts(qsizetype line)
 void LineLayouts::lineEdited(qsizetype line, qsizetype offset, qsizetype removed, qsizetype inserted)
 {
     const auto it = m_long.find(line);
-    if (it == m_long.end() || !isLong(line)) {
+    const bool longLine = isLong(line);
+    if (it == m_long.end() || !longLine) {
         forgetLayouts(line);
         if (it != m_long.end())
             m_long.erase(it);
-        if (m_wrap == Wrap::AtWidth)
-            m_rows.setRows(line, isLong(line) ? 1 : estimatedRows(m_buffer.lineLength(line) * (m_narrow + m_wide) / 2));
-        if (isLong(line))
-            segmentsOf(line);
+        if (longLine)
+            segmentsOf(line); // sets the line's rows from its segments
+        else if (m_wrap == Wrap::AtWidth)
+            m_rows.setRows(line, estimatedLineRows(m_buffer.lineLength(line)));
         return;
     }
     // Only the segments the change touched are cut again.
@@ -155,16 +156,7 @@ void LineLayouts::lineEdited(qsizetype line, qsizetype offset, qsizetype removed
         node.key().second += shift;
         m_cache.insert(std::move(node));
     }
-    qsizetype rows = 0;
-    qreal width = 0;
-    for (const Segment &s : segments) {
-        rows += s.rows;
-        width += s.width;
-    }
-    if (m_wrap == Wrap::AtWidth)
-        m_rows.setRows(line, rows);
-    else
-        m_widest = std::max(m_widest, width);
+    takeTotalsOf(line, segments);
 }
 
 void LineLayouts::reset()
@@ -194,7 +186,7 @@ void LineLayouts::estimateAllRows()
     std::vector<int32_t> rows;
     rows.reserve(size_t(m_buffer.lineCount()));
     m_buffer.forEachLineLength(0, [&](qsizetype, qsizetype length) {
-        rows.push_back(int32_t(length * m_wide <= m_wrapWidth ? 1 : estimatedRows(length * (m_narrow + m_wide) / 2)));
+        rows.push_back(int32_t(estimatedLineRows(length)));
         return true;
     });
     m_rows.assign(std::move(rows));
@@ -225,22 +217,20 @@ void LineLayouts::linesReplaced(qsizetype first, qsizetype before, qsizetype aft
         [](qsizetype line, Key old = {0, 0}) { return Key{line, old.second}; });
     moveKeys(
         m_long, [](qsizetype k) { return k; }, [](qsizetype line, qsizetype = 0) { return line; });
-    if (m_wrap == Wrap::AtWidth) {
-        std::vector<int32_t> rows;
-        m_buffer.forEachLineLength(first, [&](qsizetype line, qsizetype length) {
-            const bool longLine = isLong(line);
-            rows.push_back(int32_t(longLine ? 1 : estimatedRows(length * (m_narrow + m_wide) / 2)));
-            return line + 1 < first + after;
-        });
+    std::vector<int32_t> rows;
+    std::vector<qsizetype> longLines;
+    m_buffer.forEachLineLength(first, [&](qsizetype line, qsizetype length) {
+        const bool longLine = length > 2 * segmentLength(m_wrap); // as isLong, without a search
+        if (longLine)
+            longLines.push_back(line);
+        if (m_wrap == Wrap::AtWidth)
+            rows.push_back(int32_t(longLine ? 1 : estimatedLineRows(length)));
+        return line + 1 < first + after;
+    });
+    if (m_wrap == Wrap::AtWidth)
         m_rows.replace(first, before, rows);
-        for (qsizetype line = first; line < first + after; ++line)
-            if (isLong(line))
-                segmentsOf(line); // sets the line's rows from its segments
-    } else {
-        for (qsizetype line = first; line < first + after; ++line)
-            if (isLong(line))
-                segmentsOf(line);
-    }
+    for (const qsizetype line : longLines)
+        segmentsOf(line); // sets the line's rows from its segments
 }
 
 qsizetype LineLayouts::rowCount() const
@@ -289,6 +279,27 @@ qsizetype LineLayouts::estimatedRows(qreal width) const
     return std::max<qsizetype>(1, qsizetype(std::ceil(width / m_wrapWidth)));
 }
 
+qsizetype LineLayouts::estimatedLineRows(qsizetype length) const
+{
+    // Half wide, half narrow: a guess, corrected once the line is laid out.
+    // Most lines fit in a row even if all wide, and need no division.
+    return length * m_wide <= m_wrapWidth ? 1 : estimatedRows(length * (m_narrow + m_wide) / 2);
+}
+
+void LineLayouts::takeTotalsOf(qsizetype line, const std::vector<Segment> &segments)
+{
+    qsizetype rows = 0;
+    qreal width = 0;
+    for (const Segment &s : segments) {
+        rows += s.rows;
+        width += s.width;
+    }
+    if (m_wrap == Wrap::AtWidth)
+        m_rows.setRows(line, rows);
+    else
+        m_widest = std::max(m_widest, width);
+}
+
 std::vector<LineLayouts::Segment> LineLayouts::cutIntoSegments(qsizetype start, qsizetype length) const
 {
     std::vector<Segment> segments;
@@ -311,24 +322,9 @@ std::vector<LineLayouts::Segment> &LineLayouts::segmentsOf(qsizetype line)
     auto it = m_long.find(line);
     if (it == m_long.end()) {
         it = m_long.emplace(line, cutIntoSegments(m_buffer.lineStart(line), m_buffer.lineLength(line))).first;
-        qsizetype rows = 0;
-        qreal width = 0;
-        for (const Segment &s : it->second) {
-            rows += s.rows;
-            width += s.width;
-        }
-        if (m_wrap == Wrap::AtWidth)
-            m_rows.setRows(line, rows);
-        else
-            m_widest = std::max(m_widest, width);
+        takeTotalsOf(line, it->second);
     }
     return it->second;
-}
-
-void LineLayouts::relayoutRows(qsizetype line, qsizetype rows)
-{
-    if (m_wrap == Wrap::AtWidth)
-        m_rows.setRows(line, rows);
 }
 
 LineLayouts::Cached &LineLayouts::laidOut(qsizetype line, qsizetype segment, qsizetype start, qsizetype length, bool last)
@@ -354,7 +350,8 @@ LineLayouts::Cached &LineLayouts::laidOut(qsizetype line, qsizetype segment, qsi
     cached.layout->setCacheEnabled(true);
     if (m_preedit.position >= start && (m_preedit.position < start + length || (last && m_preedit.position == start + length))
         && m_buffer.lineOf(m_preedit.position) == line) {
-        cached.layout->setPreeditArea(int(m_preedit.position - start), m_preedit.text);
+        cached.reading = m_preedit.position - start;
+        cached.layout->setPreeditArea(int(cached.reading), m_preedit.text);
         QList<QTextLayout::FormatRange> formats = m_preedit.formats;
         for (QTextLayout::FormatRange &f : formats)
             f.start += int(m_preedit.position - start);
@@ -372,22 +369,13 @@ LineLayouts::Cached &LineLayouts::laidOut(qsizetype line, qsizetype segment, qsi
     const qreal width = m_wrap == Wrap::None ? cached.layout->lineAt(0).horizontalAdvance() : m_wrapWidth;
     const auto longLine = m_long.find(line);
     if (longLine == m_long.end()) {
-        relayoutRows(line, rows);
-        m_widest = std::max(m_widest, width);
+        takeTotalsOf(line, {Segment{length, width, rows}});
         return cached;
     }
     Segment &s = longLine->second[size_t(segment)];
     s.width = width;
-    s.laidOut = true;
     s.rows = rows;
-    qsizetype lineRows = 0;
-    qreal lineWidth = 0;
-    for (const Segment &each : longLine->second) {
-        lineRows += each.rows;
-        lineWidth += each.width;
-    }
-    relayoutRows(line, lineRows);
-    m_widest = std::max(m_widest, lineWidth);
+    takeTotalsOf(line, longLine->second);
     return cached;
 }
 
@@ -399,8 +387,8 @@ LineLayouts::Part LineLayouts::part(qsizetype line, qsizetype segment)
         Cached &c = laidOut(line, 0, m_buffer.lineStart(line), m_buffer.lineLength(line), true);
         p.layout = c.layout.get();
         p.length = m_buffer.lineLength(line);
-        p.rows = p.layout->lineCount();
         p.boxes = &c.boxes;
+        p.reading = c.reading;
         return p;
     }
     const std::vector<Segment> &segments = segmentsOf(line);
@@ -415,8 +403,8 @@ LineLayouts::Part LineLayouts::part(qsizetype line, qsizetype segment)
     p.length = segments[size_t(segment)].length;
     Cached &c = laidOut(line, segment, m_buffer.lineStart(line) + p.start, p.length, size_t(segment) + 1 == segments.size());
     p.layout = c.layout.get();
-    p.rows = p.layout->lineCount();
     p.boxes = &c.boxes;
+    p.reading = c.reading;
     return p;
 }
 
@@ -471,21 +459,13 @@ LineLayouts::Part LineLayouts::partAtX(qsizetype line, qreal x)
     return partWhere(line, x, [](const Segment &s) { return s.width; });
 }
 
-qsizetype LineLayouts::preeditIn(qsizetype line, const Part &p) const
-{
-    if (m_preedit.position < 0)
-        return -1;
-    const qsizetype at = m_preedit.position - m_buffer.lineStart(line) - p.start;
-    return at >= 0 && at <= p.length && m_buffer.lineOf(m_preedit.position) == line ? at : -1;
-}
-
 QRectF LineLayouts::caretRect(qsizetype line, qsizetype offset)
 {
     const Part p = partAt(line, offset);
     qsizetype local = offset - p.start;
     // The layout holds the reading at its place: what follows moves on.
-    if (const qsizetype reading = preeditIn(line, p); reading >= 0 && local >= reading)
-        local += local == reading ? m_preedit.cursor : m_preedit.text.size();
+    if (p.reading >= 0 && local >= p.reading)
+        local += local == p.reading ? m_preedit.cursor : m_preedit.text.size();
     const QTextLine row = p.layout->lineForTextPosition(int(local));
     const qreal x = row.isValid() ? row.cursorToX(int(local)) : 0;
     const qsizetype rowInLine = p.row + (row.isValid() ? row.lineNumber() : 0);
@@ -500,8 +480,8 @@ qsizetype LineLayouts::offsetAt(qsizetype line, QPointF point)
         p.layout->lineAt(int(std::clamp<qsizetype>(rowInLine - p.row, 0, p.layout->lineCount() - 1)));
     qsizetype local = row.xToCursor(point.x() - p.x);
     // Inside the reading is where the reading stands.
-    if (const qsizetype reading = preeditIn(line, p); reading >= 0 && local > reading)
-        local = std::max(reading, local - m_preedit.text.size());
+    if (p.reading >= 0 && local > p.reading)
+        local = std::max(p.reading, local - m_preedit.text.size());
     return p.start + std::clamp<qsizetype>(local, 0, p.length);
 }
 

@@ -46,7 +46,7 @@ public:
         qsizetype length = 0;
         qreal x = 0;          // where the part begins, without wrapping
         qsizetype row = 0;    // the part's first row within its line
-        qsizetype rows = 1;
+        qsizetype reading = -1; // where the layout holds the input method's reading, if it does
         // Characters drawn as a box: their place in the part and their code.
         const std::vector<std::pair<qsizetype, char16_t>> *boxes = nullptr;
     };
@@ -119,11 +119,11 @@ private:
         qsizetype length = 0;
         qreal width = 0; // estimated until laid out
         qsizetype rows = 1;
-        bool laidOut = false;
     };
     struct Cached {
         std::unique_ptr<QTextLayout> layout;
         std::vector<std::pair<qsizetype, char16_t>> boxes;
+        qsizetype reading = -1;
         bool used = true;
     };
     using Key = std::pair<qsizetype, qsizetype>; // line, segment
@@ -133,10 +133,11 @@ private:
     std::vector<Segment> cutIntoSegments(qsizetype start, qsizetype length) const;
     qreal estimatedWidth(qsizetype from, qsizetype length) const;
     qsizetype estimatedRows(qreal width) const;
+    qsizetype estimatedLineRows(qsizetype length) const;
+    // The rows (with wrapping) or the width (without) of a line from its segments.
+    void takeTotalsOf(qsizetype line, const std::vector<Segment> &segments);
     Cached &laidOut(qsizetype line, qsizetype segment, qsizetype start, qsizetype length, bool last);
     void forgetLayouts(qsizetype line);
-    qsizetype preeditIn(qsizetype line, const Part &p) const;
-    void relayoutRows(qsizetype line, qsizetype rows);
     Part part(qsizetype line, qsizetype segment);
     // The part of the first segment that reaches past `at` by `extent`, or the last.
     Part partWhere(qsizetype line, qreal at, qreal (*extent)(const Segment &));

@@ -127,7 +127,7 @@ private:
         offset = std::clamp<qsizetype>(offset, 0, buffer.size());
         const qsizetype line = buffer.lineOf(offset);
         const qsizetype lineStart = buffer.lineStart(line);
-        const qsizetype nextLine = line + 1 < buffer.lineCount() ? buffer.lineStart(line + 1) : buffer.size();
+        const qsizetype nextLine = buffer.lineStart(line + 1); // the end, past the last line
         switch (type) {
         case QAccessible::CharBoundary:
             return {offset, std::min(buffer.size(), offset + 1)};
@@ -144,16 +144,8 @@ private:
         case QAccessible::SentenceBoundary:
             break;
         }
-        const qsizetype from = std::max(lineStart, offset - kReach);
-        const qsizetype to = std::min(buffer.lineEnd(line), offset + kReach);
-        QTextBoundaryFinder finder(type == QAccessible::WordBoundary ? QTextBoundaryFinder::Word
-                                                                       : QTextBoundaryFinder::Sentence,
-                                   buffer.mid(from, to - from));
-        finder.setPosition(offset - from);
-        qsizetype start = finder.isAtBoundary() ? offset - from : finder.toPreviousBoundary();
-        finder.setPosition(offset - from);
-        qsizetype end = finder.toNextBoundary();
-        return {from + std::max<qsizetype>(start, 0), end < 0 ? to : from + end};
+        return buffer.unitAround(
+            offset, type == QAccessible::WordBoundary ? QTextBoundaryFinder::Word : QTextBoundaryFinder::Sentence, kReach);
     }
 };
 

@@ -75,7 +75,6 @@ void EditPane::endComposition()
 
 void EditPane::keepTypedOverSelectionOut()
 {
-    m_typedOver.clear();
     m_typedOverAt = -1;
     m_beforeComposition.reset();
 }
@@ -84,8 +83,8 @@ void EditPane::takeTypedOverSelection()
 {
     if (!hasSelection())
         return;
-    m_typedOver = selectedText();
     m_typedOverAt = selectionStart();
+    m_typedOverLength = selectionLength();
     m_typedOverWasForward = m_caret > m_anchor;
     edit(selectionStart(), selectionLength(), {}, Change::WhileComposing);
 }
@@ -94,8 +93,8 @@ void EditPane::giveBackTypedOverSelection()
 {
     if (m_typedOverAt < 0)
         return;
-    const qsizetype at = m_typedOverAt, length = m_typedOver.size();
-    edit(at, 0, std::exchange(m_typedOver, QString()), Change::WhileComposing);
+    const qsizetype at = m_typedOverAt, length = m_typedOverLength;
+    edit(at, 0, *m_beforeComposition, at, length, Change::WhileComposing);
     m_typedOverAt = -1;
     setCaret(m_typedOverWasForward ? at + length : at, m_typedOverWasForward ? at : at + length);
 }

@@ -10,6 +10,9 @@
 #include <QTextBoundaryFinder>
 #include <QTextLine>
 
+#include <algorithm>
+#include <cstdlib>
+
 namespace holvane {
 namespace {
 
@@ -233,6 +236,13 @@ bool EditPane::editByKey(QKeyEvent *e)
 {
     QClipboard *clipboard = QGuiApplication::clipboard();
     const qsizetype from = selectionStart(), length = selectionLength();
+    // The deleting keys take the selection, or the text up to a place.
+    auto eraseTo = [&](qsizetype to) {
+        if (hasSelection())
+            edit(from, length, {});
+        else
+            edit(std::min(to, m_caret), std::abs(to - m_caret), {});
+    };
     if (e->matches(QKeySequence::Copy)) {
         if (hasSelection())
             clipboard->setText(selectedText());
@@ -244,19 +254,15 @@ bool EditPane::editByKey(QKeyEvent *e)
     } else if (e->matches(QKeySequence::Paste)) {
         typeText(withOwnLineEnds(clipboard->text()));
     } else if (e->matches(QKeySequence::DeleteStartOfWord)) {
-        edit(hasSelection() ? from : wordBoundary(m_caret, false), hasSelection() ? length : m_caret - wordBoundary(m_caret, false), {});
+        eraseTo(wordBoundary(m_caret, false));
     } else if (e->matches(QKeySequence::DeleteEndOfWord)) {
-        edit(from, hasSelection() ? length : wordBoundary(m_caret, true) - m_caret, {});
+        eraseTo(wordBoundary(m_caret, true));
     } else if (e->matches(QKeySequence::Delete)) {
-        edit(from, hasSelection() ? length : nextCharacter(m_caret) - m_caret, {});
+        eraseTo(nextCharacter(m_caret));
     } else if (e->key() == Qt::Key_Backspace && !(e->modifiers() & ~(Qt::ShiftModifier | Qt::KeypadModifier))) {
         // One character back: a surrogate pair or a CR LF at once, but a
         // combining mark alone.
-        qsizetype back = m_caret > 0 ? 1 : 0;
-        if (m_caret > 1 && ((m_buffer.at(m_caret - 1) == u'\n' && m_buffer.at(m_caret - 2) == u'\r')
-                            || (QChar::isLowSurrogate(m_buffer.at(m_caret - 1)) && QChar::isHighSurrogate(m_buffer.at(m_caret - 2)))))
-            back = 2;
-        edit(hasSelection() ? from : m_caret - back, hasSelection() ? length : back, {});
+        eraseTo(m_buffer.caretPosition(m_caret - 1));
     } else if (e->matches(QKeySequence::InsertParagraphSeparator) || e->matches(QKeySequence::InsertLineSeparator)) {
         // Shift+Return too: Qt's line separator would be a line break on
         // screen that no file keeps as a line end.

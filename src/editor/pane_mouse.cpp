@@ -140,26 +140,11 @@ void EditPane::mouseReleaseEvent(QMouseEvent *e)
 
 void EditPane::selectUnitAt(qsizetype position)
 {
+    // The word under the pointer, or its line with the line end.
     const qsizetype line = m_buffer.lineOf(position);
-    qsizetype from = m_buffer.lineStart(line);
-    qsizetype to = line + 1 < m_buffer.lineCount() ? m_buffer.lineStart(line + 1) : m_buffer.size();
-    if (m_unit == Unit::Word) {
-        // The word under the pointer, found in the text around it on its line.
-        const qsizetype windowFrom = std::max(from, position - kWordWindow);
-        const qsizetype windowTo = std::min(m_buffer.lineEnd(line), position + kWordWindow);
-        QTextBoundaryFinder finder(QTextBoundaryFinder::Word, m_buffer.mid(windowFrom, windowTo - windowFrom));
-        finder.setPosition(position - windowFrom);
-        const qsizetype local = position - windowFrom;
-        qsizetype start = finder.isAtBoundary() ? local : finder.toPreviousBoundary();
-        finder.setPosition(local);
-        qsizetype end = finder.toNextBoundary();
-        if (start < 0)
-            start = 0;
-        if (end < 0)
-            end = windowTo - windowFrom;
-        from = windowFrom + start;
-        to = windowFrom + end;
-    }
+    const auto [from, to] = m_unit == Unit::Word
+                                ? m_buffer.unitAround(position, QTextBoundaryFinder::Word, kWordWindow)
+                                : std::pair{m_buffer.lineStart(line), m_buffer.lineStart(line + 1)};
     m_unitAnchorFrom = from;
     m_unitAnchorTo = to;
     setCaret(to, from);

@@ -295,8 +295,9 @@ void EditPane::paintLine(QPainter &painter, qsizetype line, qreal top, qsizetype
         const QPointF origin(kMargin - m_scrollX + part.x, top + qreal(part.row * rowHeight));
         const qsizetype partStart = lineStart + part.start, partEnd = partStart + part.length;
         // Where the layout has a character of the text: after a reading, further on.
-        const qsizetype reading = preedit.position >= partStart && preedit.position <= partEnd ? preedit.position - partStart : -1;
-        auto inLayout = [&](qsizetype local) { return reading >= 0 && local > reading ? local + preedit.text.size() : local; };
+        auto inLayout = [&](qsizetype local) {
+            return part.reading >= 0 && local > part.reading ? local + preedit.text.size() : local;
+        };
 
         QList<QTextLayout::FormatRange> selections;
         const qsizetype from = std::max(selectedFrom, partStart), to = std::min(selectedTo, partEnd);

@@ -8,14 +8,27 @@ namespace holvane {
 
 using buffer::Content;
 
+namespace {
+
+// Pieces [first, end) give way to `fresh`. The neighbours join in first, so
+// that the seams can be mended: a CR LF never split, no crumbs left.
+void splice(Content &c, size_t first, size_t end, std::vector<buffer::PiecePointer> fresh)
+{
+    if (first > 0)
+        fresh.insert(fresh.begin(), c.pieces[--first]);
+    if (end < c.pieces.size())
+        fresh.push_back(c.pieces[end++]);
+    buffer::mend(fresh);
+    c.pieces.erase(c.pieces.begin() + qsizetype(first), c.pieces.begin() + qsizetype(end));
+    c.pieces.insert(c.pieces.begin() + qsizetype(first), fresh.begin(), fresh.end());
+    c.recount(first);
+}
+
+} // namespace
+
 TextBuffer::TextBuffer() : m_content(buffer::emptyContent()) {}
 
 TextBuffer::TextBuffer(const QString &text) : m_content(buffer::contentOf(text)) {}
-
-void TextBuffer::setText(const QString &text)
-{
-    m_content = buffer::contentOf(text);
-}
 
 Content &TextBuffer::own()
 {
@@ -131,6 +144,20 @@ qsizetype TextBuffer::caretPosition(qsizetype position) const
     return isCaretPosition(position) ? position : position - 1;
 }
 
+std::pair<qsizetype, qsizetype> TextBuffer::unitAround(qsizetype position, QTextBoundaryFinder::BoundaryType type,
+                                                       qsizetype reach) const
+{
+    const qsizetype line = lineOf(position);
+    const qsizetype from = std::max(lineStart(line), position - reach);
+    const qsizetype to = std::min(lineEnd(line), position + reach);
+    QTextBoundaryFinder finder(type, mid(from, to - from));
+    finder.setPosition(position - from);
+    const qsizetype start = finder.isAtBoundary() ? position - from : finder.toPreviousBoundary();
+    finder.setPosition(position - from);
+    const qsizetype end = finder.toNextBoundary();
+    return {from + std::max<qsizetype>(start, 0), end < 0 ? to : from + end};
+}
+
 void TextBuffer::replace(qsizetype position, qsizetype removed, const QString &inserted)
 {
     if (inserted.size() > buffer::kLongestPiece)
@@ -168,15 +195,7 @@ void TextBuffer::replace(qsizetype position, qsizetype removed, const TextSnapsh
         const qsizetype tail = position + removed - c.starts[end - 1];
         buffer::slice(c.pieces[end - 1], tail, c.pieces[end - 1]->length - tail, fresh);
     }
-    // The neighbours join in, so that the seams can be mended.
-    if (first > 0)
-        fresh.insert(fresh.begin(), c.pieces[--first]);
-    if (end < c.pieces.size())
-        fresh.push_back(c.pieces[end++]);
-    buffer::mend(fresh);
-    c.pieces.erase(c.pieces.begin() + qsizetype(first), c.pieces.begin() + qsizetype(end));
-    c.pieces.insert(c.pieces.begin() + qsizetype(first), fresh.begin(), fresh.end());
-    c.recount(first);
+    splice(c, first, end, std::move(fresh));
 }
 
 void TextBuffer::replace(qsizetype position, qsizetype removed, QStringView inserted)
@@ -194,9 +213,7 @@ void TextBuffer::replace(qsizetype position, qsizetype removed, QStringView inse
     size_t first = c.pieceAt(position);
     if (first > 0 && position == c.starts[first] && removed == 0)
         --first;
-    size_t last = removed > 0 ? c.pieceAt(position + removed - 1) : first;
-    auto lastChar = [&](size_t i) { return c.pieces[i]->data()[c.pieces[i]->length - 1]; };
-    auto firstChar = [&](size_t i) { return c.pieces[i]->data()[0]; };
+    const size_t last = removed > 0 ? c.pieceAt(position + removed - 1) : first;
 
     // What replaces them: the untouched head of the first, the new text, the
     // untouched tail of the last.
@@ -207,27 +224,7 @@ void TextBuffer::replace(qsizetype position, qsizetype removed, QStringView inse
     text.append(c.pieces[first]->view().first(head));
     text.append(inserted);
     text.append(c.pieces[last]->view().sliced(tailFrom));
-
-    // A CR and an LF that meet across an edge go into one piece; a short
-    // result takes a neighbour in, so that edits do not leave crumbs.
-    const bool leftEndsInCr = first > 0 && lastChar(first - 1) == u'\r';
-    const bool rightStartsWithLf = last + 1 < c.pieces.size() && firstChar(last + 1) == u'\n';
-    auto shortWith = [&](size_t neighbour) {
-        return text.size() < buffer::kShortPiece && text.size() + c.pieces[neighbour]->length <= buffer::kLongestPiece;
-    };
-    if (first > 0
-        && ((leftEndsInCr && (text.isEmpty() ? rightStartsWithLf : text.front() == u'\n')) || shortWith(first - 1))) {
-        text.prepend(c.pieces[first - 1]->view());
-        --first;
-    }
-    if (last + 1 < c.pieces.size() && ((rightStartsWithLf && !text.isEmpty() && text.back() == u'\r') || shortWith(last + 1))) {
-        text.append(c.pieces[last + 1]->view());
-        ++last;
-    }
-    std::vector<buffer::PiecePointer> fresh = buffer::cut(text);
-    c.pieces.erase(c.pieces.begin() + qsizetype(first), c.pieces.begin() + qsizetype(last) + 1);
-    c.pieces.insert(c.pieces.begin() + qsizetype(first), fresh.begin(), fresh.end());
-    c.recount(first);
+    splice(c, first, last + 1, buffer::cut(text));
 }
 
 } // namespace holvane

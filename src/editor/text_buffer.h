@@ -2,10 +2,12 @@
 
 #include <QString>
 #include <QStringView>
+#include <QTextBoundaryFinder>
 
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <utility>
 #include <vector>
 
 namespace holvane {
@@ -24,9 +26,7 @@ public:
     explicit TextSnapshot(const QString &text);
 
     qsizetype size() const;
-    bool isEmpty() const { return size() == 0; }
     QString toString() const;
-    char16_t at(qsizetype position) const; // 0 past the end
     // Characters [from, from + length), clipped to the text.
     QString mid(qsizetype from, qsizetype length) const;
 
@@ -65,12 +65,10 @@ public:
     TextBuffer();
     explicit TextBuffer(const QString &text);
 
-    void setText(const QString &text);
     void setSnapshot(const TextSnapshot &snapshot) { m_content = snapshot.m_content; }
     TextSnapshot snapshot() const { return TextSnapshot(m_content); }
 
     qsizetype size() const;
-    bool isEmpty() const { return size() == 0; }
     QString text() const { return snapshot().toString(); }
     QString mid(qsizetype from, qsizetype length) const { return snapshot().mid(from, length); }
     char16_t at(qsizetype position) const; // 0 past the end
@@ -79,11 +77,10 @@ public:
     // on the line whose text or line end it stands in.
     qsizetype lineCount() const;
     qsizetype lineOf(qsizetype position) const;
-    qsizetype lineStart(qsizetype line) const;
+    qsizetype lineStart(qsizetype line) const; // the text's end past the last line
     // The line's characters, without its line end.
     qsizetype lineLength(qsizetype line) const;
     qsizetype lineEnd(qsizetype line) const { return lineStart(line) + lineLength(line); }
-    QString lineText(qsizetype line) const { return mid(lineStart(line), lineLength(line)); }
 
     // The line lengths (without line ends) from `first` on, in order, until
     // `visit` returns false. A walk over the pieces, not a search per line.
@@ -97,6 +94,11 @@ public:
     // `position` clipped to the text and moved back to the nearest place a
     // caret may stand.
     qsizetype caretPosition(qsizetype position) const;
+    // The word or sentence [from, to) around `position`, found in the text
+    // of its line no further than `reach` either side, so that a line of
+    // megabytes is not handed to the finder whole.
+    std::pair<qsizetype, qsizetype> unitAround(qsizetype position, QTextBoundaryFinder::BoundaryType type,
+                                               qsizetype reach) const;
 
     // Replaces [position, position + removed) by `inserted`; a long one is
     // shared, not copied, where it is a QString.

@@ -79,11 +79,6 @@ QString TextSnapshot::toString() const
     return mid(0, size());
 }
 
-char16_t TextSnapshot::at(qsizetype position) const
-{
-    return m_content->at(position);
-}
-
 QString TextSnapshot::mid(qsizetype from, qsizetype length) const
 {
     from = std::clamp<qsizetype>(from, 0, size());
