@@ -17,6 +17,8 @@ xvfb=$!
 trap 'kill $xvfb $editor 2>/dev/null; rm -rf "$work"' EXIT
 sleep 1
 export DISPLAY="$display"
+# Recovery files of an earlier run would be offered first, in a dialog with the focus.
+export XDG_STATE_HOME="$work/state"
 eval "$(dbus-launch --sh-syntax)"
 /usr/libexec/at-spi-bus-launcher --launch-immediately >/dev/null 2>&1 &
 sleep 1
